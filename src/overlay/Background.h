@@ -1,0 +1,130 @@
+#pragma once
+// The capture overlay: the program's main window. It covers one monitor while
+// a capture is open, owns the tray icon and its menu, and takes the screenshot.
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "localisation/IniFile.h"
+#include "overlay/OverlayScene.h"
+#include "win32/Handles.h"
+#include "win32/Window.h"
+
+class TForm_Background;
+
+// The hint panel: a real child window, so that it lies above every painted
+// item of the overlay.
+class THintPanel : public kadrix::win::Window {
+public:
+    void Create(TForm_Background* owner);
+    void SetHints(const std::wstring (&texts)[5]);
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void Paint(HDC dc, const RECT& clip);
+    TForm_Background* owner_ = nullptr;
+    std::wstring hints_[5];
+};
+
+class TForm_Background : public kadrix::win::Window {
+public:
+    TForm_Background();
+    ~TForm_Background() override;
+
+    void Create();
+
+    // Opening and closing a capture.
+    void PopupMenu_MakeScreenshotClick();
+    void CancelScreenshot();
+    void SettingPositionForm(kadrix::Point PosCursor);
+    void SettingsForm(kadrix::Point PosCursor);
+
+    // Menu commands.
+    void PopupMenu_SettingsProgramClick();
+    void PopupMenu_AboutProgramClick();
+    void PopupMenu_ExitClick();
+    void PopupMenu_CopyInClipboard_LastURLClick();
+    void PopupMenu_CopyInClipboard_LastScreenshotClick();
+    void PopupMenu_OpenFolderWithScreenshotsClick();
+
+    void ScreenCaptureRect();
+
+    void SetMakeScreenshotShortcut(const std::wstring& shortcut);
+    void ApplyLanguage(const kadrix::IniFile& language);
+
+    // The address of the last upload; written by upload workers on their own
+    // threads, so it is only reached through these two.
+    std::wstring GetLastURLAdress() const;
+    void SetLastURLAdress(const std::wstring& url);
+
+    const std::wstring& GetPathLastImage() const { return PathLastImage; }
+    const kadrix::OverlayScene& Scene() const { return *scene_; }
+    HWND HintPanelHandle() const { return Panel_Hint.Handle(); }
+    BYTE Opacity() const { return opacity_; }
+
+    // Paints the overlay's items inside clip (overlay coordinates) into dc,
+    // whose origin is the overlay's top-left corner.
+    void PaintTo(HDC dc, const RECT& clip);
+
+    // The mouse handlers, also called by the hint panel for the events it routes.
+    void FormMouseDown(kadrix::MouseButton button);
+    void FormMouseMove();
+    void FormMouseUp(kadrix::MouseButton button);
+    void FormMouseLeave();
+
+    std::wstring CopyClipboardLastURL_Caption, CopyClipboardLastURL_Text;
+    std::wstring CopyClipboardLastScreenshot_Caption, CopyClipboardLastScreenshot_Text;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    class ReadoutMeasurer;
+
+    void FormCreate();
+    void FormShow();
+    void DownHotKeys(WPARAM id);
+    void Timer_FormAppearanceTimer();
+    void Timer_DrawingTimer();
+    static bool ShiftDown();
+    static bool CtrlDown();
+    void TrayIconClick();
+    void TrayIconMouseDown();
+    void AddTrayIcon();
+    void ShowTrayMenu();
+    void BuildMenu();
+    void UpdateMenuCaptions();
+    void SetOpacity(BYTE opacity);
+    void ApplySceneChanges();
+    void LiftConfinement();
+    void OnPaint();
+    kadrix::Point Cursor() const;
+    void MouseEvent(UINT msg, LPARAM lParam);
+
+    std::unique_ptr<ReadoutMeasurer> measurer_;
+    std::unique_ptr<kadrix::OverlayScene> scene_;
+    THintPanel Panel_Hint;
+    kadrix::win::Font readoutFont_;
+    kadrix::win::Pen drawingPen_;
+    kadrix::win::Menu PopupMenu_TrayIcon;
+    HMENU PopupMenu_CopyInClipboard = nullptr;
+    kadrix::win::Icon trayIcon_;
+    UINT taskbarCreated_ = 0;
+    bool trayAdded_ = false;
+    bool leftPressedOnTray_ = false;
+    bool trackingLeave_ = false;
+    bool dragging_ = false;
+    BYTE opacity_ = 255;
+    std::wstring menuCaptions_[8];
+    std::wstring shortcut_;
+
+    mutable std::mutex lastUrlLock_;
+    std::wstring LastURLAdress;
+    std::wstring PathLastImage;
+
+    friend class THintPanel;
+};
+
+extern TForm_Background* Form_Background;

@@ -1,0 +1,128 @@
+// Taking the screenshot, and the tray commands that reuse the last one.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <optional>
+
+#include "core/Error.h"
+#include "image/Bmp.h"
+#include "image/Compose.h"
+#include "image/Jpeg.h"
+#include "image/ScreenshotFile.h"
+#include "overlay/Background.h"
+#include "settings/SettingsProgram.h"
+#include "upload/UploadImageOnServer.h"
+#include "win32/Clipboard.h"
+#include "win32/Dib.h"
+#include "win32/Files.h"
+#include "win32/WinText.h"
+
+using namespace kadrix;
+using namespace kadrix::win;
+
+namespace {
+
+constexpr size_t kMaxPictureFileBytes = 1u << 30;
+
+// Copies a rectangle of a DC into a DIB section with a plain source copy.
+void Grab(const DibSection24& target, HDC source, int x, int y) {
+    MemoryDc memory(CreateCompatibleDC(source));
+    SelectObjectScope select(memory.Get(), target.Handle());
+    const auto view = target.View();
+    BitBlt(memory.Get(), 0, 0, view.width, view.height, source, x, y, SRCCOPY);
+}
+
+bool EndsWithIgnoreCase(const std::wstring& text, const wchar_t* suffix) {
+    const size_t n = wcslen(suffix);
+    return text.size() >= n && CompareStringOrdinal(text.c_str() + text.size() - n, static_cast<int>(n), suffix,
+                                                    static_cast<int>(n), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace
+
+void TForm_Background::ScreenCaptureRect() {
+    const Rect area = scene_->PaintBoxRect();
+    const auto& overlay = scene_->Bounds();
+
+    DibSection24 screenImage(area.Width, area.Height);
+    {
+        WindowDc screen(nullptr);
+        Grab(screenImage, screen.Get(), overlay.Left + area.Left, overlay.Top + area.Top);
+    }
+    {
+        // The strokes exist only as the overlay's own pixels.
+        DibSection24 overlayImage(area.Width, area.Height);
+        WindowDc own(Handle());
+        Grab(overlayImage, own.Get(), area.Left, area.Top);
+        GdiFlush();
+        LayKeyedOver(screenImage.View(), overlayImage.View());
+    }
+    const ConstImageView24 image = screenImage.View();
+
+    std::optional<std::string> jpeg;  // encoded once, shared by the file and the upload
+    auto jpegBytes = [&]() -> const std::string& {
+        if (!jpeg) jpeg = EncodeJpeg(image);
+        return *jpeg;
+    };
+
+    if (Form_SettingsProgram->GetSaveInFile()) {
+        const std::wstring savePath = Form_SettingsProgram->GetSavePath();
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        const LocalDateTime stamp{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+        const int format = Form_SettingsProgram->GetFormatSaveInFile();
+        const std::wstring fileName = W(ScreenshotFileName(U(savePath), stamp, format));
+        if (format == 0) {
+            WriteFileSafely(fileName, jpegBytes());
+        } else {
+            WriteFileSafely(fileName, EncodeBmp(image));
+        }
+        PathLastImage = fileName;
+    }
+
+    if (Form_SettingsProgram->GetUploadOnServer()) {
+        auto* worker = new TThreadUploadImageOnServer(true, jpegBytes(), this);
+        worker->Start();
+    } else {
+        Bitmap bitmap = CreateDeviceBitmap(image);
+        ClipboardSession clipboard(Handle());
+        clipboard.Empty();
+        clipboard.SetBitmap(bitmap.Release());
+    }
+}
+
+void TForm_Background::PopupMenu_CopyInClipboard_LastURLClick() {
+    const std::wstring url = GetLastURLAdress();
+    if (url.empty()) {
+        MessageBoxW(nullptr, CopyClipboardLastURL_Text.c_str(), CopyClipboardLastURL_Caption.c_str(),
+                    MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+        return;
+    }
+    ClipboardSession clipboard(Handle());
+    clipboard.Empty();
+    clipboard.SetText(url);
+}
+
+void TForm_Background::PopupMenu_CopyInClipboard_LastScreenshotClick() {
+    if (PathLastImage.empty()) {
+        MessageBoxW(nullptr, CopyClipboardLastScreenshot_Text.c_str(), CopyClipboardLastScreenshot_Caption.c_str(),
+                    MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
+        return;
+    }
+    const auto bytes = ReadFileBytes(PathLastImage, kMaxPictureFileBytes);
+    if (!bytes) {
+        throw Error(FormatText(u"Cannot open file \"%s\". %s",
+                               {U(PathLastImage), U(SystemErrorText(ERROR_FILE_NOT_FOUND))}));
+    }
+    // Decoded before the clipboard is opened, so a broken file leaves it as it was.
+    const Image24 picture = EndsWithIgnoreCase(PathLastImage, L".jpg") ? DecodeJpeg(*bytes) : DecodeBmp(*bytes);
+    Bitmap bitmap = CreateDeviceBitmap(picture.View());
+    ClipboardSession clipboard(Handle());
+    clipboard.Empty();
+    clipboard.SetBitmap(bitmap.Release());
+}
+
+void TForm_Background::PopupMenu_OpenFolderWithScreenshotsClick() {
+    ShellExecuteW(Handle(), L"explore", Form_SettingsProgram->GetSavePath().c_str(), nullptr, nullptr,
+                  SW_SHOWMAXIMIZED);
+}

@@ -1,0 +1,49 @@
+// Makes the system follow the settings that act outside the program's own
+// windows: the autorun entry, the screenshot hot key and its menu shortcut.
+#include "core/Error.h"
+#include "overlay/Background.h"
+#include "settings/SettingsProgram.h"
+#include "win32/Handles.h"
+#include "win32/WinText.h"
+
+using namespace kadrix;
+using namespace kadrix::win;
+
+namespace {
+
+constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr wchar_t kAutoRunValue[] = L"ProgramKadrix";
+constexpr int kScreenshotHotKeyId = 1;
+
+}  // namespace
+
+void TForm_SettingsProgram::AutoRun(bool Flag, const std::wstring& NameParam, const std::wstring& Path) {
+    HKEY raw = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_ALL_ACCESS, &raw);
+    RegKey key(raw);
+    if (Flag) {
+        const auto bytes = static_cast<DWORD>((Path.size() + 1) * sizeof(wchar_t));
+        if (!key || RegSetValueExW(key.Get(), NameParam.c_str(), 0, REG_SZ,
+                                   reinterpret_cast<const BYTE*>(Path.c_str()), bytes) != ERROR_SUCCESS) {
+            throw Error(FormatText(u"Failed to set data for '%s'", {U(NameParam)}));
+        }
+    } else if (key) {
+        RegDeleteValueW(key.Get(), NameParam.c_str());
+    }
+}
+
+void TForm_SettingsProgram::ApplySettings() {
+    if (SendMessageW(CheckBox_AutoRun, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+        AutoRun(true, kAutoRunValue, ExePath());
+    } else {
+        AutoRun(false, kAutoRunValue, L"");
+    }
+    HWND overlay = Form_Background->Handle();
+    UnregisterHotKey(overlay, kScreenshotHotKeyId);
+    RegisterHotKey(overlay, kScreenshotHotKeyId, static_cast<UINT>(GetHotKey1()), static_cast<UINT>(GetHotKey2()));
+
+    const int modifier = GetHotKey1();
+    std::wstring shortcut = modifier == kModifierAlt ? L"Alt+" : modifier == kModifierCtrl ? L"Ctrl+" : L"Shift+";
+    shortcut += static_cast<wchar_t>(GetHotKey2());
+    Form_Background->SetMakeScreenshotShortcut(shortcut);
+}

@@ -1,0 +1,67 @@
+// Entry point: one copy per log-on, the three windows in their fixed order,
+// then the message loop until the main window closes.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "about/About.h"
+#include "localisation/LineBreakMarkup.h"
+#include "overlay/Background.h"
+#include "settings/SettingsProgram.h"
+#include "win32/AppFiles.h"
+#include "win32/ErrorHandler.h"
+#include "win32/WinText.h"
+
+namespace {
+
+constexpr wchar_t kMutexName[] = L"3a8G5q9B6k8S4h0E1m52";
+
+// Held until the process ends; the system drops it then.
+HANDLE SingleInstanceMutex = nullptr;
+
+void WarnProgramAlreadyRunning() {
+    std::wstring caption;
+    std::wstring text;
+    kadrix::win::Guarded([&] {
+        const auto reader = kadrix::win::NewLanguageReader();
+        caption = kadrix::win::W(reader.ReadLanguageLine(u"ProgramAlreadyRunning", u"Caption", u""));
+        text = kadrix::win::W(
+            kadrix::ReplaceLineBreakMarkup(reader.ReadLanguageLine(u"ProgramAlreadyRunning", u"Text", u"")));
+    });
+    MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    SingleInstanceMutex = CreateMutexW(nullptr, TRUE, kMutexName);
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        WarnProgramAlreadyRunning();
+        return 0;
+    }
+
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    TForm_Background background;
+    TForm_About about;
+    TForm_SettingsProgram settings;
+    Form_Background = &background;
+    Form_About = &about;
+    Form_SettingsProgram = &settings;
+    background.Create();
+    about.Create();
+    settings.Create();
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (settings.Handle() && IsDialogMessageW(settings.Handle(), &msg)) continue;
+        if (about.Handle() && IsDialogMessageW(about.Handle(), &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+
+    settings.DestroyHandle();
+    about.DestroyHandle();
+    background.DestroyHandle();
+    return 0;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The background upload of one screenshot. The worker copies the JPEG bytes
+// when it is created, runs on its own thread one step above normal priority,
+// frees itself when it ends, and hands the returned address to the overlay.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+class TForm_Background;
+
+class TThreadUploadImageOnServer {
+public:
+    TThreadUploadImageOnServer(bool CreateSuspend, std::string_view ImageJpeg, TForm_Background* P);
+    TThreadUploadImageOnServer(const TThreadUploadImageOnServer&) = delete;
+    TThreadUploadImageOnServer& operator=(const TThreadUploadImageOnServer&) = delete;
+
+    // Lets the thread run; from here on the worker owns and frees itself.
+    void Start();
+
+private:
+    ~TThreadUploadImageOnServer();
+    static DWORD WINAPI ThreadProc(void* self);
+    void Execute();
+
+    std::string imageJpeg_;
+    TForm_Background* overlay_;
+    HANDLE thread_ = nullptr;
+};

@@ -1,0 +1,16 @@
+#include "win32/AppFiles.h"
+
+#include <windows.h>
+
+#include "win32/Files.h"
+#include "win32/WinText.h"
+
+namespace kadrix::win {
+
+ReadFileFn FileReader() {
+    return [](const std::u16string& path) { return ReadFileBytes(W(path)); };
+}
+
+TReadLanguageLines NewLanguageReader() { return TReadLanguageLines(U(ExeDirectory()), GetACP(), FileReader()); }
+
+}  // namespace kadrix::win
