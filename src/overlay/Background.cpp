@@ -173,7 +173,7 @@ void TForm_Background::PopupMenu_MakeScreenshotClick() {
     RegisterHotKey(hwnd, kHotKeyEsc, 0, VK_ESCAPE);
     if (!Visible()) {
         FormShow();
-        SetWindowPos(hwnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     }
     SetForegroundWindow(hwnd);
     SetTimer(hwnd, kTimerFormAppearance, kFadeInterval, nullptr);

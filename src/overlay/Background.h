@@ -63,6 +63,7 @@ public:
     const kadrix::OverlayScene& Scene() const { return *scene_; }
     HWND HintPanelHandle() const { return Panel_Hint.Handle(); }
     BYTE Opacity() const { return opacity_; }
+    HMENU TrayMenu() const { return PopupMenu_TrayIcon.Get(); }
 
     // Paints the overlay's items inside clip (overlay coordinates) into dc,
     // whose origin is the overlay's top-left corner.

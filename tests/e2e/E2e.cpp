@@ -120,9 +120,17 @@ PROCESS_INFORMATION Kadrix::Start() {
     return pi;
 }
 
-void Kadrix::StartAndWaitReady() {
+void Kadrix::StartAndWaitReady(UINT hotKeyModifiers, UINT hotKey) {
     Start();
-    WaitFor([&] { return MainWindow() != nullptr && FindProcessWindow(Pid(), L"TForm_SettingsProgram") != nullptr; });
+    WaitForInputIdle(process_.hProcess, 10000);
+    // Ready once the last step of start-up that a test relies on is done:
+    // the screenshot hot key is registered.
+    WaitFor([&] {
+        if (!MainWindow() || !FindProcessWindow(Pid(), L"TForm_SettingsProgram")) return false;
+        if (!RegisterHotKey(nullptr, 0x7001, hotKeyModifiers, hotKey)) return true;
+        UnregisterHotKey(nullptr, 0x7001);
+        return false;
+    });
 }
 
 bool Kadrix::Running() const {

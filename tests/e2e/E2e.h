@@ -37,7 +37,7 @@ public:
     PROCESS_INFORMATION Start();
     // Starts the copy the test works with and waits until it is ready: its
     // main window exists and the settings were written.
-    void StartAndWaitReady();
+    void StartAndWaitReady(UINT hotKeyModifiers = MOD_CONTROL, UINT hotKey = 'P');
     DWORD Pid() const { return process_.dwProcessId; }
     HANDLE Process() const { return process_.hProcess; }
     bool Running() const;
