@@ -353,14 +353,22 @@ void TForm_Background::ApplySceneChanges() {
 
 // ---- drawing and eraser ---------------------------------------------------
 
-bool TForm_Background::ShiftDown() {
+// The thread's key state, and also the key messages the overlay has seen
+// itself: an X11 desktop may resynchronise the key state behind the program's
+// back while a key is held, which would break a stroke in the middle.
+bool TForm_Background::ShiftDown() const {
     BYTE keys[256];
-    return GetKeyboardState(keys) && (keys[VK_SHIFT] & 0x80);
+    return shiftHeld_ || (GetKeyboardState(keys) && (keys[VK_SHIFT] & 0x80));
 }
 
-bool TForm_Background::CtrlDown() {
+bool TForm_Background::CtrlDown() const {
     BYTE keys[256];
-    return GetKeyboardState(keys) && (keys[VK_CONTROL] & 0x80);
+    return ctrlHeld_ || (GetKeyboardState(keys) && (keys[VK_CONTROL] & 0x80));
+}
+
+void TForm_Background::TrackModifier(WPARAM vk, bool down) {
+    if (vk == VK_SHIFT || vk == VK_LSHIFT || vk == VK_RSHIFT) shiftHeld_ = down;
+    if (vk == VK_CONTROL || vk == VK_LCONTROL || vk == VK_RCONTROL) ctrlHeld_ = down;
 }
 
 void TForm_Background::Timer_DrawingTimer() {
@@ -596,6 +604,18 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_MBUTTONUP:
         MouseEvent(msg, lParam);
         return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        TrackModifier(wParam, true);
+        break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        TrackModifier(wParam, false);
+        break;
+    case WM_KILLFOCUS:
+        // Keys released elsewhere never reach us.
+        shiftHeld_ = ctrlHeld_ = false;
+        break;
     case WM_MOUSELEAVE:
         trackingLeave_ = false;
         FormMouseLeave();

@@ -89,8 +89,9 @@ private:
     void DownHotKeys(WPARAM id);
     void Timer_FormAppearanceTimer();
     void Timer_DrawingTimer();
-    static bool ShiftDown();
-    static bool CtrlDown();
+    bool ShiftDown() const;
+    bool CtrlDown() const;
+    void TrackModifier(WPARAM vk, bool down);
     void TrayIconClick();
     void TrayIconMouseDown();
     void AddTrayIcon();
@@ -117,6 +118,8 @@ private:
     bool leftPressedOnTray_ = false;
     bool trackingLeave_ = false;
     bool dragging_ = false;
+    bool shiftHeld_ = false;
+    bool ctrlHeld_ = false;
     BYTE opacity_ = 255;
     std::wstring menuCaptions_[8];
     std::wstring shortcut_;

@@ -229,6 +229,13 @@ LRESULT CALLBACK TestWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 namespace {
 
+// Lets Kadrix take each input event before the next: its handlers read the
+// cursor and key state when they run, as they do for a person's slower hand.
+// Kadrix's handlers read the cursor and the key state when they run, so
+// input comes at the pace of a hand: a few milliseconds per event. Outcomes
+// are still waited for by condition.
+void Settle() { Sleep(15); }
+
 void SendKey(WORD vk, bool up) {
     INPUT in{};
     in.type = INPUT_KEYBOARD;
@@ -236,6 +243,7 @@ void SendKey(WORD vk, bool up) {
     in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
     in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
     SendInput(1, &in, sizeof in);
+    Settle();
 }
 
 }  // namespace
@@ -264,6 +272,7 @@ void MoveMouse(int x, int y) {
     in.mi.dy = MulDiv(y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
     in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     SendInput(1, &in, sizeof in);
+    Settle();
 }
 
 void MouseButton(DWORD flag) {
@@ -271,6 +280,7 @@ void MouseButton(DWORD flag) {
     in.type = INPUT_MOUSE;
     in.mi.dwFlags = flag;
     SendInput(1, &in, sizeof in);
+    Settle();
 }
 
 void LeftClick(int x, int y) {

@@ -1,0 +1,321 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "core/Error.h"
+#include "e2e/E2e.h"
+#include "image/Bmp.h"
+#include "image/Jpeg.h"
+
+using namespace e2e;
+
+namespace {
+
+// The pattern of "another program" under the selection: every pixel its own.
+COLORREF Pattern(int x, int y) { return RGB((x * 7) & 255, (y * 5) & 255, ((x + y) * 3) & 255); }
+
+void PaintPattern(HDC dc, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = Pattern(x, y);
+            pixels[y * width + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+        }
+    }
+    // One pure-green pixel of the program itself, which must survive the capture.
+    pixels[60 * width + 60] = 0x0000FF00;
+    SetDIBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+}
+
+constexpr int kWinX = 200, kWinY = 200, kWinW = 400, kWinH = 300;
+// A drag from (250, 250) to (450, 400): the drawing area is the inside of the frame.
+constexpr RECT kArea{251, 251, 450, 400};
+
+COLORREF PixelOf(const kadrix::Image24& image, int x, int y) {
+    const auto* p = image.Row(y) + x * 3;
+    return RGB(p[2], p[1], p[0]);
+}
+
+struct CaptureFixture : testing::Test {
+    Kadrix k;
+    std::wstring shots = k.Dir() + L"shots\\";
+    std::unique_ptr<TestWindow> other;
+
+    void Start(const std::string& screenshotSection) {
+        CreateDirectoryW(shots.c_str(), nullptr);
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        const std::string path(shots.begin(), shots.end());
+        k.WriteSettings("[Main]\r\nShowHint=0\r\n[Screenshot]\r\nSavePath=" + path + "\r\n" + screenshotSection);
+        k.StartAndWaitReady();
+        other = std::make_unique<TestWindow>(kWinX, kWinY, kWinW, kWinH, PaintPattern);
+    }
+
+    void OpenAndSelect() {
+        MoveMouse(700, 700);
+        Press('P', {VK_CONTROL});
+        ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(k.MainWindow()) != FALSE; }));
+        Drag(250, 250, 450, 400);
+        ASSERT_TRUE(WaitFor([&] {
+            if (!RegisterHotKey(nullptr, 0x7002, 0, VK_RETURN)) return true;
+            UnregisterHotKey(nullptr, 0x7002);
+            return false;
+        })) << "the selection did not finish";
+    }
+
+    std::vector<std::wstring> Shots() {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((shots + L"*").c_str(), &found);
+        if (h == INVALID_HANDLE_VALUE) return names;
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
+        return names;
+    }
+
+    std::wstring WaitForShot() {
+        std::vector<std::wstring> names;
+        WaitFor([&] { return !(names = Shots()).empty(); });
+        return names.empty() ? std::wstring() : shots + names.front();
+    }
+
+    // What the system shows under the drawing area, as any program reads the
+    // screen: the windows beneath (Windows leaves the layered overlay out; an
+    // X11 desktop without a compositor shows the overlay's own pixels there).
+    std::vector<COLORREF> ScreenBehind() { return WindowPixels(nullptr, kArea); }
+
+    // A screenshot pixel is the screen's, or pure red along the stroke.
+    static bool Matches(const std::vector<COLORREF>& screen, COLORREF got, int x, int y) {
+        if (got == screen[y * (kArea.right - kArea.left) + x]) return true;
+        return got == RGB(255, 0, 0) && OnStroke(kArea.left + x, kArea.top + y);
+    }
+    static bool OnStroke(int screenX, int screenY) {
+        return screenX >= 296 && screenX <= 404 && screenY >= 316 && screenY <= 324;
+    }
+
+    void DrawStroke() {
+        KeyDown(VK_SHIFT);
+        for (int x = 300; x <= 400; x += 5) MoveMouse(x, 320);
+        KeyUp(VK_SHIFT);
+        const RECT row{300, 320, 400, 321};
+        ASSERT_TRUE(WaitFor([&] {
+            const auto pixels = WindowPixels(k.MainWindow(), row);
+            return std::count(pixels.begin(), pixels.end(), RGB(255, 0, 0)) > 50;
+        })) << "no red stroke on the overlay";
+    }
+};
+
+}  // namespace
+
+TEST_F(CaptureFixture, EnterSavesTheAreaUnderTheSelectionAsBmp) {
+    Start("SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=1\r\n");
+    OpenAndSelect();
+    DrawStroke();
+    const auto screen = ScreenBehind();
+    Press(VK_RETURN);
+    const std::wstring file = WaitForShot();
+    ASSERT_FALSE(file.empty());
+    EXPECT_TRUE(file.ends_with(L".bmp"));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(k.MainWindow()); }));
+    const auto image = kadrix::DecodeBmp(ReadFile(file));
+    ASSERT_EQ(image.Width(), kArea.right - kArea.left);
+    ASSERT_EQ(image.Height(), kArea.bottom - kArea.top);
+    int wrong = 0, red = 0;
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            if (!Matches(screen, PixelOf(image, x, y), x, y)) ++wrong;
+            if (PixelOf(image, x, y) == RGB(255, 0, 0)) ++red;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(red, 300) << "the stroke is missing";
+}
+
+TEST_F(CaptureFixture, StrokesGoIntoTheJpegInRed) {
+    Start("SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=0\r\n");
+    OpenAndSelect();
+    DrawStroke();
+    const auto screen = ScreenBehind();
+    Press(VK_RETURN);
+    const std::wstring file = WaitForShot();
+    ASSERT_TRUE(file.ends_with(L".jpg"));
+    std::string bytes;
+    ASSERT_TRUE(WaitFor([&] { return !(bytes = ReadFile(file)).empty() && bytes.ends_with("\xFF\xD9"); }));
+    const auto image = kadrix::DecodeJpeg(bytes);
+    ASSERT_EQ(image.Width(), kArea.right - kArea.left);
+    ASSERT_EQ(image.Height(), kArea.bottom - kArea.top);
+    // On the stroke: red; far from it: the screen, within JPEG's loss.
+    const COLORREF onStroke = PixelOf(image, 350 - kArea.left, 320 - kArea.top);
+    EXPECT_GT(GetRValue(onStroke), 200);
+    EXPECT_LT(GetGValue(onStroke), 60);
+    long diff = 0;
+    int counted = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            const COLORREF got = PixelOf(image, x, y), want = screen[y * image.Width() + x];
+            diff += std::abs(GetRValue(got) - GetRValue(want)) + std::abs(GetGValue(got) - GetGValue(want)) +
+                    std::abs(GetBValue(got) - GetBValue(want));
+            ++counted;
+        }
+    }
+    EXPECT_LT(diff / (counted * 3.0), 12.0);
+}
+
+TEST_F(CaptureFixture, WithoutFileAndUploadTheClipboardGetsTheBitmap) {
+    Start("SaveInFile=0\r\nUploadOnServer=0\r\n");
+    OpenAndSelect();
+    DrawStroke();
+    const auto screen = ScreenBehind();
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return IsClipboardFormatAvailable(CF_BITMAP) != FALSE; }));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    ASSERT_NE(bitmap, nullptr);
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof info, &info);
+    EXPECT_EQ(info.bmWidth, kArea.right - kArea.left);
+    EXPECT_EQ(info.bmHeight, kArea.bottom - kArea.top);
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof header.bmiHeader;
+    header.bmiHeader.biWidth = info.bmWidth;
+    header.bmiHeader.biHeight = -info.bmHeight;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> pixels(static_cast<size_t>(info.bmWidth) * info.bmHeight);
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, bitmap, 0, info.bmHeight, pixels.data(), &header, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    CloseClipboard();
+    EXPECT_EQ(pixels[(320 - kArea.top) * info.bmWidth + (350 - kArea.left)] & 0xFFFFFF, 0xFF0000u) << "stroke";
+    const COLORREF want = screen[5 * info.bmWidth + 5];
+    EXPECT_EQ(pixels[5 * info.bmWidth + 5] & 0xFFFFFF,
+              static_cast<DWORD>((GetRValue(want) << 16) | (GetGValue(want) << 8) | GetBValue(want)));
+    EXPECT_TRUE(Shots().empty());
+}
+
+TEST_F(CaptureFixture, UnwritableFolderReportsTheErrorAndTouchesNothing) {
+    Start("SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=1\r\n");
+    // Settings are read when needed: point the path at a folder that does not exist.
+    k.WriteSettings("");
+    ASSERT_TRUE(OpenClipboard(other->Handle()));
+    EmptyClipboard();
+    const wchar_t marker[] = L"marker";
+    HGLOBAL text = GlobalAlloc(GMEM_MOVEABLE, sizeof marker);
+    memcpy(GlobalLock(text), marker, sizeof marker);
+    GlobalUnlock(text);
+    SetClipboardData(CF_UNICODETEXT, text);
+    CloseClipboard();
+
+    Kadrix broken;
+    broken.WriteSettings("[Main]\r\nShowHint=0\r\n[Screenshot]\r\nSavePath=" +
+                         std::string(shots.begin(), shots.end()) + "missing\\deeper\\\r\nSaveInFile=1\r\n"
+                         "UploadOnServer=0\r\nFormatSaveInFile=1\r\n");
+    PostMessageW(k.MainWindow(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(k.WaitExit().has_value());
+    broken.StartAndWaitReady();
+    MoveMouse(700, 700);
+    Press('P', {VK_CONTROL});
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(broken.MainWindow()) != FALSE; }));
+    Drag(250, 250, 450, 400);
+    ASSERT_TRUE(WaitFor([&] {
+        if (!RegisterHotKey(nullptr, 0x7003, 0, VK_RETURN)) return true;
+        UnregisterHotKey(nullptr, 0x7003);
+        return false;
+    }));
+    Press(VK_RETURN);
+    std::vector<MessageBoxInfo> boxes;
+    ASSERT_TRUE(WaitFor([&] { return !(boxes = MessageBoxes(broken.Pid())).empty(); }));
+    EXPECT_TRUE(boxes[0].text.starts_with(L"Cannot create file \"" + shots + L"missing\\deeper\\")) << "box text";
+    EXPECT_FALSE(IsWindowVisible(broken.MainWindow()));
+    EXPECT_TRUE(Shots().empty());
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP));
+    SendMessageW(boxes[0].hwnd, WM_COMMAND, IDOK, 0);
+}
+
+namespace {
+
+// Right-clicks the tray icon and picks Copy to clipboard > Last screenshot.
+void ChooseCopyLastScreenshot() {
+    std::optional<POINT> icon = TrayIconPoint();
+    ASSERT_TRUE(icon.has_value());
+    MoveMouse(icon->x, icon->y);
+    MouseButton(MOUSEEVENTF_RIGHTDOWN);
+    MouseButton(MOUSEEVENTF_RIGHTUP);
+    HWND menu = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); }));
+    for (WORD key : {VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN}) Press(key);
+}
+
+std::vector<DWORD> ClipboardBitmapPixels(int& width, int& height) {
+    std::vector<DWORD> pixels;
+    if (!OpenClipboard(nullptr)) return pixels;
+    if (HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP))) {
+        BITMAP info{};
+        GetObjectW(bitmap, sizeof info, &info);
+        width = info.bmWidth;
+        height = info.bmHeight;
+        BITMAPINFO header{};
+        header.bmiHeader.biSize = sizeof header.bmiHeader;
+        header.bmiHeader.biWidth = width;
+        header.bmiHeader.biHeight = -height;
+        header.bmiHeader.biPlanes = 1;
+        header.bmiHeader.biBitCount = 32;
+        pixels.resize(static_cast<size_t>(width) * height);
+        HDC dc = GetDC(nullptr);
+        GetDIBits(dc, bitmap, 0, height, pixels.data(), &header, DIB_RGB_COLORS);
+        ReleaseDC(nullptr, dc);
+    }
+    CloseClipboard();
+    return pixels;
+}
+
+}  // namespace
+
+TEST_F(CaptureFixture, CopyLastScreenshotRereadsTheFile) {
+    Start("SaveInFile=1\r\nUploadOnServer=1\r\nFormatSaveInFile=1\r\n");
+    OpenAndSelect();
+    DrawStroke();
+    Press(VK_RETURN);
+    const std::wstring file = WaitForShot();
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(k.MainWindow()); }));
+    std::string bytes;
+    ASSERT_TRUE(WaitFor([&] { return (bytes = ReadFile(file)).size() > 54; }));
+    const auto saved = kadrix::DecodeBmp(bytes);
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP)) << "with uploading on the image is not put on the clipboard";
+
+    ChooseCopyLastScreenshot();
+    ASSERT_TRUE(WaitFor([&] { return IsClipboardFormatAvailable(CF_BITMAP) != FALSE; }));
+    int width = 0, height = 0;
+    const auto pixels = ClipboardBitmapPixels(width, height);
+    ASSERT_EQ(width, saved.Width());
+    ASSERT_EQ(height, saved.Height());
+    int wrong = 0;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = PixelOf(saved, x, y);
+            const DWORD want = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+            if ((pixels[y * width + x] & 0xFFFFFF) != want) ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+
+    // Once the file is gone the command reports it and leaves the clipboard alone.
+    ASSERT_TRUE(DeleteFileW(file.c_str()));
+    ChooseCopyLastScreenshot();
+    std::vector<MessageBoxInfo> boxes;
+    ASSERT_TRUE(WaitFor([&] { return !(boxes = MessageBoxes(k.Pid())).empty(); }));
+    EXPECT_TRUE(boxes[0].text.starts_with(L"Cannot open file \"" + file + L"\". ")) << "box text";
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
+    SendMessageW(boxes[0].hwnd, WM_COMMAND, IDOK, 0);
+}

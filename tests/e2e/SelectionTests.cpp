@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "e2e/E2e.h"
+
+using namespace e2e;
+
+namespace {
+
+bool EnterTaken() {
+    if (!RegisterHotKey(nullptr, 0x7004, 0, VK_RETURN)) return true;
+    UnregisterHotKey(nullptr, 0x7004);
+    return false;
+}
+
+struct SelectionFixture : testing::Test {
+    Kadrix k;
+    HWND overlay = nullptr;
+    void SetUp() override {
+        k.WriteSettings("[Main]\r\nShowHint=1\r\n");
+        k.StartAndWaitReady();
+        MoveMouse(900, 500);
+        Press('P', {VK_CONTROL});
+        overlay = k.MainWindow();
+        ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }));
+    }
+    int RedIn(const RECT& area) {
+        const auto pixels = WindowPixels(overlay, area);
+        return static_cast<int>(std::count(pixels.begin(), pixels.end(), RGB(255, 0, 0)));
+    }
+};
+
+}  // namespace
+
+TEST_F(SelectionFixture, ADragFinishesTheSelectionAndTakesEnter) {
+    EXPECT_FALSE(EnterTaken());
+    // The drag starts on the hint panel in the middle of the monitor.
+    Drag(960, 540, 1300, 800);
+    ASSERT_TRUE(WaitFor(EnterTaken));
+    // The frame's top edge runs red through the press point.
+    EXPECT_EQ(RedIn(RECT{1000, 540, 1100, 541}), 100);
+    EXPECT_FALSE(IsWindowVisible(Kadrix::FindProcessWindow(k.Pid(), L"TPanel_Hint")));
+}
+
+TEST_F(SelectionFixture, AClickWithoutDragIsDropped) {
+    LeftClick(400, 300);
+    // A drag after the click still works, so the click left the overlay ready.
+    MoveMouse(410, 310);
+    EXPECT_FALSE(EnterTaken());
+    Drag(400, 300, 600, 500);
+    ASSERT_TRUE(WaitFor(EnterTaken));
+}
+
+TEST_F(SelectionFixture, ShiftDrawsRedAndCtrlWipes) {
+    Drag(300, 300, 700, 600);
+    ASSERT_TRUE(WaitFor(EnterTaken));
+    // Before a selection Shift does nothing; now it draws.
+    MoveMouse(350, 450);
+    KeyDown(VK_SHIFT);
+    for (int x = 350; x <= 650; x += 6) MoveMouse(x, 450);
+    KeyUp(VK_SHIFT);
+    const RECT stroke{360, 449, 640, 452};
+    ASSERT_TRUE(WaitFor([&] { return RedIn(stroke) > 200; })) << "no stroke";
+    // A new line after releasing Shift starts without joining the old one.
+    MoveMouse(350, 550);
+    KeyDown(VK_SHIFT);
+    for (int x = 350; x <= 400; x += 5) MoveMouse(x, 550);
+    KeyUp(VK_SHIFT);
+    ASSERT_TRUE(WaitFor([&] { return RedIn(RECT{360, 549, 395, 552}) > 30; }));
+    EXPECT_EQ(RedIn(RECT{500, 460, 501, 540}), 0) << "a connecting segment was drawn";
+
+    KeyDown(VK_CONTROL);
+    for (int x = 350; x <= 650; x += 4) MoveMouse(x, 450);
+    KeyUp(VK_CONTROL);
+    MoveMouse(680, 580);
+    EXPECT_TRUE(WaitFor([&] { return RedIn(stroke) == 0; })) << "the eraser left strokes";
+    EXPECT_GT(RedIn(RECT{360, 549, 395, 552}), 30) << "the eraser wiped where it never was";
+}
