@@ -8,16 +8,21 @@ export WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # Configures and builds the Windows tree (and, when asked, the native tree).
+# Build output goes to a log that is shown only when the build fails.
 build_windows() {
+  mkdir -p "$build"
   cmake -S "$root" -B "$build/win" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-toolchain.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >"$build/win-configure.log" 2>&1 || { cat "$build/win-configure.log"; return 1; }
-  cmake --build "$build/win" -- -k 0 "$@"
+    -DCMAKE_BUILD_TYPE=Release >"$build/win-build.log" 2>&1 &&
+    cmake --build "$build/win" -- -k 0 "$@" >>"$build/win-build.log" 2>&1 ||
+    { cat "$build/win-build.log"; return 1; }
 }
 
 build_native() {
+  mkdir -p "$build"
   cmake -S "$root" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKADRIX_SANITIZE=ON \
-    >"$build/native-configure.log" 2>&1 || { cat "$build/native-configure.log"; return 1; }
-  cmake --build "$build/native" -- -k 0 "$@"
+    >"$build/native-build.log" 2>&1 &&
+    cmake --build "$build/native" -- -k 0 "$@" >>"$build/native-build.log" 2>&1 ||
+    { cat "$build/native-build.log"; return 1; }
 }
 
 # Lays out Kadrix.exe as an installed program: the exe with Languages/ and
@@ -34,7 +39,7 @@ install_kadrix() {
 start_xvfb() {
   local n=90
   while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1920x1080x24 -noreset -nolisten tcp >"$build/xvfb.log" 2>&1 &
+  Xvfb ":$n" -screen 0 "${XVFB_SCREEN:-1920x1080x24}" -noreset -nolisten tcp >"$build/xvfb.log" 2>&1 &
   xvfb_pid=$!
   export DISPLAY=":$n"
   for _ in $(seq 100); do

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "about/About.h"
@@ -272,8 +273,7 @@ void TForm_Background::FormMouseDown(MouseButton button) {
     ClipCursor(&confine);
 }
 
-void TForm_Background::FormMouseMove() {
-    const bool leftHeld = GetKeyState(VK_LBUTTON) < 0;
+void TForm_Background::FormMouseMove(bool leftHeld) {
     scene_->MouseMove(Cursor(), leftHeld, Form_SettingsProgram->GetShowSize());
     ApplySceneChanges();
 }
@@ -289,7 +289,7 @@ void TForm_Background::FormMouseUp(MouseButton button) {
     LiftConfinement();
 }
 
-void TForm_Background::MouseEvent(UINT msg, LPARAM lParam) {
+void TForm_Background::MouseEvent(UINT msg, WPARAM wParam, LPARAM lParam) {
     const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     auto routed = [&](kadrix::MouseEvent ev) { return dragging_ || scene_->Routes(at, ev); };
     switch (msg) {
@@ -298,7 +298,7 @@ void TForm_Background::MouseEvent(UINT msg, LPARAM lParam) {
             TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
             trackingLeave_ = TrackMouseEvent(&track);
         }
-        if (routed(MouseEvent::Move)) FormMouseMove();
+        if (routed(MouseEvent::Move)) FormMouseMove((wParam & MK_LBUTTON) != 0);
         break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
@@ -332,6 +332,7 @@ void TForm_Background::ApplySceneChanges() {
                      panel.Bounds.Height, SWP_NOACTIVATE | (panel.Visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
     }
     if (scene_->FullRepaint()) {
+        strokeArea_ = RECT{};  // a whole repaint wipes every stroke
         InvalidateRect(hwnd, nullptr, FALSE);
         InvalidateRect(Panel_Hint.Handle(), nullptr, FALSE);
         if (Visible()) {
@@ -339,9 +340,16 @@ void TForm_Background::ApplySceneChanges() {
             UpdateWindow(Panel_Hint.Handle());
         }
     } else {
-        for (const Rect& r : scene_->Changed()) {
-            const RECT rc = ToRECT(r);
-            InvalidateRect(hwnd, &rc, FALSE);
+        // One invalidation call for all of them: each call is a trip to the
+        // window manager, the region is built locally.
+        const auto changed = scene_->Changed();
+        if (!changed.empty()) {
+            Region region(CreateRectRgn(0, 0, 0, 0));
+            for (const Rect& r : changed) {
+                Region piece(CreateRectRgn(r.Left, r.Top, r.Right(), r.Bottom()));
+                CombineRgn(region.Get(), region.Get(), piece.Get(), RGN_OR);
+            }
+            InvalidateRgn(hwnd, region.Get(), FALSE);
         }
         for (const Rect& r : scene_->PanelChanged()) {
             const RECT rc = ToRECT(r);
@@ -378,8 +386,14 @@ void TForm_Background::Timer_DrawingTimer() {
         WindowDc dc(Handle());
         IntersectClipRect(dc.Get(), area.Left, area.Top, area.Right(), area.Bottom());
         SelectObjectScope pen(dc.Get(), drawingPen_.Get());
-        MoveToEx(dc.Get(), area.Left + tick.From.X, area.Top + tick.From.Y, nullptr);
-        LineTo(dc.Get(), area.Left + tick.To.X, area.Top + tick.To.Y);
+        const POINT from{area.Left + tick.From.X, area.Top + tick.From.Y};
+        const POINT to{area.Left + tick.To.X, area.Top + tick.To.Y};
+        MoveToEx(dc.Get(), from.x, from.y, nullptr);
+        LineTo(dc.Get(), to.x, to.y);
+        const int reach = scene_->Metrics().PenWidth;
+        const RECT segment{std::min(from.x, to.x) - reach, std::min(from.y, to.y) - reach,
+                           std::max(from.x, to.x) + reach + 1, std::max(from.y, to.y) + reach + 1};
+        UnionRect(&strokeArea_, &strokeArea_, &segment);
     }
     ApplySceneChanges();
 }
@@ -431,23 +445,44 @@ void TForm_Background::PaintTo(HDC dc, const RECT& clip) {
 }
 
 void TForm_Background::OnPaint() {
+    // The update region may be a few thin strips far apart (two guide lines,
+    // a frame's edges): paint each of its rectangles on its own rather than
+    // their bounding box, which could be the whole monitor.
+    Region update(CreateRectRgn(0, 0, 0, 0));
+    GetUpdateRgn(Handle(), update.Get(), FALSE);
+    std::vector<RECT> rects;
+    if (const DWORD size = GetRegionData(update.Get(), 0, nullptr)) {
+        std::vector<unsigned char> data(size);
+        auto* region = reinterpret_cast<RGNDATA*>(data.data());
+        if (GetRegionData(update.Get(), size, region)) {
+            const auto* first = reinterpret_cast<const RECT*>(region->Buffer);
+            rects.assign(first, first + region->rdh.nCount);
+        }
+    }
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(Handle(), &ps);
-    const RECT& clip = ps.rcPaint;
-    const int width = clip.right - clip.left;
-    const int height = clip.bottom - clip.top;
-    if (width > 0 && height > 0) {
-        // Only the invalid part goes through the back buffer, so a small
-        // change costs a small paint.
-        MemoryDc buffer(CreateCompatibleDC(dc));
-        Bitmap bitmap(CreateCompatibleBitmap(dc, width, height));
-        {
-            SelectObjectScope select(buffer.Get(), bitmap.Get());
-            SetViewportOrgEx(buffer.Get(), -clip.left, -clip.top, nullptr);
-            PaintTo(buffer.Get(), clip);
-            SetViewportOrgEx(buffer.Get(), 0, 0, nullptr);
-            BitBlt(dc, clip.left, clip.top, width, height, buffer.Get(), 0, 0, SRCCOPY);
-        }
+    if (rects.empty()) rects.push_back(ps.rcPaint);
+    RECT client;
+    GetClientRect(Handle(), &client);
+    if (!backDc_ || backSize_.cx != client.right || backSize_.cy != client.bottom) {
+        // One back buffer the size of the overlay, made at the first paint
+        // after a placement and reused by every paint after it.
+        backDc_.Reset(CreateCompatibleDC(dc));
+        backBitmap_.Reset(CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)));
+        SelectObject(backDc_.Get(), backBitmap_.Get());
+        backSize_ = SIZE{client.right, client.bottom};
+    }
+    for (const RECT& clip : rects) {
+        const int width = clip.right - clip.left;
+        const int height = clip.bottom - clip.top;
+        if (width <= 0 || height <= 0) continue;
+        ++painted_.Paints;
+        painted_.Pixels += static_cast<unsigned long long>(width) * height;
+        const int saved = SaveDC(backDc_.Get());
+        IntersectClipRect(backDc_.Get(), clip.left, clip.top, clip.right, clip.bottom);
+        PaintTo(backDc_.Get(), clip);
+        RestoreDC(backDc_.Get(), saved);
+        BitBlt(dc, clip.left, clip.top, width, height, backDc_.Get(), clip.left, clip.top, SRCCOPY);
     }
     EndPaint(Handle(), &ps);
 }
@@ -602,7 +637,7 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
-        MouseEvent(msg, lParam);
+        MouseEvent(msg, wParam, lParam);
         return 0;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -768,7 +803,7 @@ LRESULT THintPanel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (msg == WM_MOUSEMOVE) {
             TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
             TrackMouseEvent(&track);
-            if (routed(MouseEvent::Move)) owner_->FormMouseMove();
+            if (routed(MouseEvent::Move)) owner_->FormMouseMove((wParam & MK_LBUTTON) != 0);
         } else if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) {
             if (routed(MouseEvent::Press)) owner_->FormMouseDown(MouseButton::Left);
         } else if (msg == WM_RBUTTONDOWN) {

@@ -65,13 +65,21 @@ public:
     BYTE Opacity() const { return opacity_; }
     HMENU TrayMenu() const { return PopupMenu_TrayIcon.Get(); }
 
+    // How much the overlay has painted: benchmarks and tests hold us to
+    // repainting only what changed.
+    struct PaintStats {
+        unsigned long long Paints = 0;
+        unsigned long long Pixels = 0;
+    };
+    const PaintStats& Painted() const { return painted_; }
+
     // Paints the overlay's items inside clip (overlay coordinates) into dc,
     // whose origin is the overlay's top-left corner.
     void PaintTo(HDC dc, const RECT& clip);
 
     // The mouse handlers, also called by the hint panel for the events it routes.
     void FormMouseDown(kadrix::MouseButton button);
-    void FormMouseMove();
+    void FormMouseMove(bool leftHeld);
     void FormMouseUp(kadrix::MouseButton button);
     void FormMouseLeave();
 
@@ -103,7 +111,7 @@ private:
     void LiftConfinement();
     void OnPaint();
     kadrix::Point Cursor() const;
-    void MouseEvent(UINT msg, LPARAM lParam);
+    void MouseEvent(UINT msg, WPARAM wParam, LPARAM lParam);
 
     std::unique_ptr<ReadoutMeasurer> measurer_;
     std::unique_ptr<kadrix::OverlayScene> scene_;
@@ -118,6 +126,13 @@ private:
     bool leftPressedOnTray_ = false;
     bool trackingLeave_ = false;
     bool dragging_ = false;
+    PaintStats painted_;
+    // Where strokes may stand since the overlay was last painted whole: the
+    // capture reads the overlay's own pixels only there.
+    RECT strokeArea_{};
+    kadrix::win::MemoryDc backDc_;
+    kadrix::win::Bitmap backBitmap_;
+    SIZE backSize_{};
     bool shiftHeld_ = false;
     bool ctrlHeld_ = false;
     BYTE opacity_ = 255;

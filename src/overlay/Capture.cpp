@@ -49,13 +49,29 @@ void TForm_Background::ScreenCaptureRect() {
         WindowDc screen(nullptr);
         Grab(screenImage, screen.Get(), overlay.Left + area.Left, overlay.Top + area.Top);
     }
-    {
-        // The strokes exist only as the overlay's own pixels.
-        DibSection24 overlayImage(area.Width, area.Height);
+    // The strokes exist only as the overlay's own pixels; they are read
+    // where strokes were drawn and where the eraser stands, not everywhere.
+    RECT marks = strokeArea_;
+    for (Item eraser : {Item::EraserWhite, Item::EraserBlack}) {
+        const ItemState& state = scene_->Get(eraser);
+        if (!state.Visible) continue;
+        const RECT bounds{state.Bounds.Left, state.Bounds.Top, state.Bounds.Right(), state.Bounds.Bottom()};
+        UnionRect(&marks, &marks, &bounds);
+    }
+    const RECT areaRect{area.Left, area.Top, area.Right(), area.Bottom()};
+    RECT overlap;
+    GdiFlush();
+    if (IntersectRect(&overlap, &marks, &areaRect)) {
+        const int width = overlap.right - overlap.left, height = overlap.bottom - overlap.top;
+        DibSection24 overlayImage(width, height);
         WindowDc own(Handle());
-        Grab(overlayImage, own.Get(), area.Left, area.Top);
+        Grab(overlayImage, own.Get(), overlap.left, overlap.top);
         GdiFlush();
-        LayKeyedOver(screenImage.View(), overlayImage.View());
+        ImageView24 under = screenImage.View();
+        under.data = under.Row(overlap.top - area.Top) + (overlap.left - area.Left) * 3;
+        under.width = width;
+        under.height = height;
+        LayKeyedOver(under, overlayImage.View());
     }
     const ConstImageView24 image = screenImage.View();
 

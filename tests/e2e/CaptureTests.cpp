@@ -247,14 +247,10 @@ namespace {
 
 // Right-clicks the tray icon and picks Copy to clipboard > Last screenshot.
 void ChooseCopyLastScreenshot() {
-    std::optional<POINT> icon = TrayIconPoint();
-    ASSERT_TRUE(icon.has_value());
-    MoveMouse(icon->x, icon->y);
-    MouseButton(MOUSEEVENTF_RIGHTDOWN);
-    MouseButton(MOUSEEVENTF_RIGHTUP);
-    HWND menu = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); }));
-    for (WORD key : {VK_DOWN, VK_DOWN, VK_RIGHT, VK_DOWN, VK_RETURN}) Press(key);
+    ASSERT_NE(OpenTrayMenu(), nullptr);
+    for (WORD key : {VK_DOWN, VK_DOWN, VK_RIGHT}) Press(key);
+    ASSERT_TRUE(WaitFor([] { return OpenMenus() == 2; })) << "the submenu did not open";
+    for (WORD key : {VK_DOWN, VK_RETURN}) Press(key);
 }
 
 std::vector<DWORD> ClipboardBitmapPixels(int& width, int& height) {

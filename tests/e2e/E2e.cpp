@@ -350,4 +350,26 @@ std::optional<POINT> TrayIconPoint() {
     return POINT{rc.left + 10, rc.top + (rc.bottom - rc.top) / 2};
 }
 
+HWND OpenTrayMenu() {
+    std::optional<POINT> icon;
+    if (!WaitFor([&] { return (icon = TrayIconPoint()).has_value(); })) return nullptr;
+    MoveMouse(icon->x, icon->y);
+    MouseButton(MOUSEEVENTF_RIGHTDOWN);
+    MouseButton(MOUSEEVENTF_RIGHTUP);
+    HWND menu = nullptr;
+    if (!WaitFor([&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); })) return nullptr;
+    SetForegroundWindow(menu);
+    WaitFor([&] { return GetWindowThreadProcessId(GetForegroundWindow(), nullptr) ==
+                         GetWindowThreadProcessId(menu, nullptr); }, 2s);
+    return menu;
+}
+
+int OpenMenus() {
+    int count = 0;
+    for (HWND w = FindWindowW(L"#32768", nullptr); w; w = FindWindowExW(nullptr, w, L"#32768", nullptr)) {
+        if (IsWindowVisible(w)) ++count;
+    }
+    return count;
+}
+
 }  // namespace e2e

@@ -92,4 +92,10 @@ std::vector<COLORREF> WindowPixels(HWND hwnd, const RECT& area);
 // The notification-area icon host of the desktop, and the spot of the first icon on it.
 std::optional<POINT> TrayIconPoint();
 
+// Right-clicks the tray icon and waits for the menu; the menu's program is
+// brought to the front, as a click on the menu would, so keys reach it.
+HWND OpenTrayMenu();
+// How many menus are shown (a submenu counts too).
+int OpenMenus();
+
 }  // namespace e2e

@@ -105,13 +105,7 @@ TEST(Overlay, TrayMenuExitEndsTheProgram) {
     Kadrix k;
     k.WriteSettings(kQuietSettings);
     k.StartAndWaitReady();
-    std::optional<POINT> icon;
-    ASSERT_TRUE(WaitFor([&] { return (icon = TrayIconPoint()).has_value(); }));
-    MoveMouse(icon->x, icon->y);
-    MouseButton(MOUSEEVENTF_RIGHTDOWN);
-    MouseButton(MOUSEEVENTF_RIGHTUP);
-    HWND menu = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); }));
+    ASSERT_NE(OpenTrayMenu(), nullptr);
     Press(VK_UP);  // the last item: Exit
     Press(VK_RETURN);
     EXPECT_EQ(k.WaitExit(), std::optional<DWORD>(0));
