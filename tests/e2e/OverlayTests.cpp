@@ -124,16 +124,24 @@ TEST(Overlay, AutorunValueFollowsTheSetting) {
         return std::wstring(data);
     };
     HKEY key;
-    RegCreateKeyExW(HKEY_CURRENT_USER, runKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, runKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
     RegDeleteValueW(key, L"ProgramKadrix");
+    RegFlushKey(key);
     RegCloseKey(key);
+    auto boxes = [](const Kadrix& k) {
+        std::string all;
+        for (const auto& box : MessageBoxes(k.Pid())) all += std::string(box.text.begin(), box.text.end()) + "; ";
+        return all;
+    };
 
     {
         Kadrix k;
         k.WriteSettings("[Main]\r\nAutoRun=1\r\n");
         k.StartAndWaitReady();
         EXPECT_TRUE(WaitFor([&] { return value() == k.Exe(); }))
-            << "Run value: " << (value() ? std::string(value()->begin(), value()->end()) : "(none)");
+            << "Run value: " << (value() ? std::string(value()->begin(), value()->end()) : "(none)")
+            << "; message boxes: " << boxes(k);
     }
     {
         Kadrix k;
