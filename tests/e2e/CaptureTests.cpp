@@ -247,10 +247,11 @@ namespace {
 
 // Right-clicks the tray icon and picks Copy to clipboard > Last screenshot.
 void ChooseCopyLastScreenshot() {
-    ASSERT_NE(OpenTrayMenu(), nullptr);
-    for (WORD key : {VK_DOWN, VK_DOWN, VK_RIGHT}) Press(key);
+    HWND menu = OpenTrayMenu();
+    ASSERT_NE(menu, nullptr);
+    ClickMenuRow(menu, "i-ii-iii", 2);
     ASSERT_TRUE(WaitFor([] { return OpenMenus() == 2; })) << "the submenu did not open";
-    for (WORD key : {VK_DOWN, VK_RETURN}) Press(key);
+    ClickMenuRow(NewestMenu(), "ii", 1);
 }
 
 std::vector<DWORD> ClipboardBitmapPixels(int& width, int& height) {

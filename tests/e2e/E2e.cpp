@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -358,10 +359,30 @@ HWND OpenTrayMenu() {
     MouseButton(MOUSEEVENTF_RIGHTUP);
     HWND menu = nullptr;
     if (!WaitFor([&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); })) return nullptr;
-    SetForegroundWindow(menu);
-    WaitFor([&] { return GetWindowThreadProcessId(GetForegroundWindow(), nullptr) ==
-                         GetWindowThreadProcessId(menu, nullptr); }, 2s);
     return menu;
+}
+
+HWND NewestMenu() {
+    HWND newest = nullptr;
+    for (HWND w = FindWindowW(L"#32768", nullptr); w; w = FindWindowExW(nullptr, w, L"#32768", nullptr)) {
+        if (IsWindowVisible(w) && !newest) newest = w;  // the top of the z-order comes first
+    }
+    return newest;
+}
+
+void ClickMenuRow(HWND menu, const char* layout, int row) {
+    // The system's menu metrics: a 3-pixel border and 9-pixel separators;
+    // the items share the rest of the height evenly.
+    constexpr int kBorder = 3, kSeparator = 9;
+    RECT rc;
+    GetWindowRect(menu, &rc);
+    const std::string rows(layout);
+    const int separators = static_cast<int>(std::count(rows.begin(), rows.end(), '-'));
+    const int items = static_cast<int>(rows.size()) - separators;
+    const int itemHeight = (rc.bottom - rc.top - 2 * kBorder - separators * kSeparator) / items;
+    int y = rc.top + kBorder;
+    for (int i = 0; i < row; ++i) y += rows[i] == '-' ? kSeparator : itemHeight;
+    LeftClick(rc.left + 40, y + itemHeight / 2);
 }
 
 int OpenMenus() {

@@ -92,10 +92,13 @@ std::vector<COLORREF> WindowPixels(HWND hwnd, const RECT& area);
 // The notification-area icon host of the desktop, and the spot of the first icon on it.
 std::optional<POINT> TrayIconPoint();
 
-// Right-clicks the tray icon and waits for the menu; the menu's program is
-// brought to the front, as a click on the menu would, so keys reach it.
+// Right-clicks the tray icon and waits for its menu.
 HWND OpenTrayMenu();
-// How many menus are shown (a submenu counts too).
+// How many menus are shown (a submenu counts too), and the newest of them.
 int OpenMenus();
+HWND NewestMenu();
+// Clicks an item of a shown menu. layout lists its rows top to bottom,
+// 'i' for an item and '-' for a separator; the item is picked by its row.
+void ClickMenuRow(HWND menu, const char* layout, int row);
 
 }  // namespace e2e

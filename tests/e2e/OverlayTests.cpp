@@ -105,9 +105,9 @@ TEST(Overlay, TrayMenuExitEndsTheProgram) {
     Kadrix k;
     k.WriteSettings(kQuietSettings);
     k.StartAndWaitReady();
-    ASSERT_NE(OpenTrayMenu(), nullptr);
-    Press(VK_UP);  // the last item: Exit
-    Press(VK_RETURN);
+    HWND menu = OpenTrayMenu();
+    ASSERT_NE(menu, nullptr);
+    ClickMenuRow(menu, "i-ii-iii", 7);  // Exit
     EXPECT_EQ(k.WaitExit(), std::optional<DWORD>(0));
 }
 

@@ -69,3 +69,18 @@ TEST(Startup, BrokenSettingsFallBackToDefaultsAndAreRewritten) {
     EXPECT_TRUE(MessageBoxes(k.Pid()).empty());
     EXPECT_TRUE(k.Running());
 }
+
+TEST(Startup, AnUnwritableSettingsFileIsReportedAndTheProgramRuns) {
+    Kadrix k;
+    // A folder where the file should be: it can be neither read nor replaced.
+    CreateDirectoryW(k.SettingsPath().c_str(), nullptr);
+    k.Start();
+    std::vector<MessageBoxInfo> boxes;
+    ASSERT_TRUE(WaitFor([&] { return !(boxes = MessageBoxes(k.Pid())).empty(); }));
+    EXPECT_TRUE(boxes[0].text.starts_with(L"Cannot create file \"" + k.SettingsPath() + L"\". ")) << "box text";
+    SendMessageW(boxes[0].hwnd, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return MessageBoxes(k.Pid()).empty(); }));
+    EXPECT_TRUE(k.Running());
+    EXPECT_NE(k.MainWindow(), nullptr);
+    EXPECT_TRUE(Kadrix::ProcessWindows(k.Pid(), nullptr, true).empty());
+}
