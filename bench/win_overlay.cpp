@@ -12,7 +12,7 @@
 
 #include "core/Utf.h"
 #include "image/Jpeg.h"
-#include "win/Forms.h"
+#include "shell/Forms.h"
 #include "win32/Dib.h"
 #include "win32/Files.h"
 #include "win32/WinText.h"
@@ -77,7 +77,7 @@ int main() {
                                  "\xEF\xBB\xBF[Main]\r\nShowHint=1\r\nShowLine=1\r\nShowSize=1\r\n[Screenshot]\r\nSavePath=" +
                                      kadrix::Utf16ToUtf8(kadrix::win::U(shots)) +
                                      "\r\nSaveInFile=1\r\nUploadOnServer=1\r\nFormatSaveInFile=0\r\n");
-    Forms forms;
+    ProgramWindows forms;
     HWND overlay = forms.background.Handle();
     const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
     std::printf("monitor %dx%d\n", screenW, screenH);

@@ -11,6 +11,7 @@
 #include "localisation/LineBreakMarkup.h"
 #include "settings/SettingsProgram.h"
 #include "win32/ErrorHandler.h"
+#include "win32/Paint.h"
 #include "win32/WinText.h"
 
 using namespace kadrix;
@@ -289,37 +290,31 @@ void TForm_Background::FormMouseUp(MouseButton button) {
     LiftConfinement();
 }
 
-void TForm_Background::MouseEvent(UINT msg, WPARAM wParam, LPARAM lParam) {
-    const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-    auto routed = [&](kadrix::MouseEvent ev) { return dragging_ || scene_->Routes(at, ev); };
+void TForm_Background::DispatchMouse(UINT msg, WPARAM wParam, const std::function<bool(kadrix::MouseEvent)>& routes) {
     switch (msg) {
     case WM_MOUSEMOVE:
-        if (!trackingLeave_) {
-            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
-            trackingLeave_ = TrackMouseEvent(&track);
-        }
-        if (routed(MouseEvent::Move)) FormMouseMove((wParam & MK_LBUTTON) != 0);
+        if (routes(MouseEvent::Move)) FormMouseMove((wParam & MK_LBUTTON) != 0);
         break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        if (routed(MouseEvent::Press)) FormMouseDown(MouseButton::Left);
+        if (routes(MouseEvent::Press)) FormMouseDown(MouseButton::Left);
         break;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-        if (routed(MouseEvent::Press)) FormMouseDown(MouseButton::Right);
+        if (routes(MouseEvent::Press)) FormMouseDown(MouseButton::Right);
         break;
     case WM_MBUTTONDOWN:
     case WM_MBUTTONDBLCLK:
-        if (routed(MouseEvent::Press)) FormMouseDown(MouseButton::Middle);
+        if (routes(MouseEvent::Press)) FormMouseDown(MouseButton::Middle);
         break;
     case WM_LBUTTONUP:
-        if (routed(MouseEvent::Release)) FormMouseUp(MouseButton::Left);
+        if (routes(MouseEvent::Release)) FormMouseUp(MouseButton::Left);
         break;
     case WM_RBUTTONUP:
-        if (routed(MouseEvent::Release)) FormMouseUp(MouseButton::Right);
+        if (routes(MouseEvent::Release)) FormMouseUp(MouseButton::Right);
         break;
     case WM_MBUTTONUP:
-        if (routed(MouseEvent::Release)) FormMouseUp(MouseButton::Middle);
+        if (routes(MouseEvent::Release)) FormMouseUp(MouseButton::Middle);
         break;
     }
 }
@@ -637,8 +632,15 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
-        MouseEvent(msg, wParam, lParam);
+    {
+        if (msg == WM_MOUSEMOVE && !trackingLeave_) {
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
+            trackingLeave_ = TrackMouseEvent(&track);
+        }
+        const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        DispatchMouse(msg, wParam, [&](kadrix::MouseEvent ev) { return dragging_ || scene_->Routes(at, ev); });
         return 0;
+    }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         TrackModifier(wParam, true);
@@ -767,18 +769,7 @@ LRESULT THintPanel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(Handle(), &ps);
-        const RECT& clip = ps.rcPaint;
-        const int width = clip.right - clip.left;
-        const int height = clip.bottom - clip.top;
-        if (width > 0 && height > 0) {
-            MemoryDc buffer(CreateCompatibleDC(dc));
-            Bitmap bitmap(CreateCompatibleBitmap(dc, width, height));
-            SelectObjectScope select(buffer.Get(), bitmap.Get());
-            SetViewportOrgEx(buffer.Get(), -clip.left, -clip.top, nullptr);
-            Paint(buffer.Get(), clip);
-            SetViewportOrgEx(buffer.Get(), 0, 0, nullptr);
-            BitBlt(dc, clip.left, clip.top, width, height, buffer.Get(), 0, 0, SRCCOPY);
-        }
+        PaintBuffered(dc, ps.rcPaint, [&](HDC buffer) { Paint(buffer, ps.rcPaint); });
         EndPaint(Handle(), &ps);
         return 0;
     }
@@ -794,27 +785,19 @@ LRESULT THintPanel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
     case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
-        const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        auto routed = [&](kadrix::MouseEvent ev) { return owner_->scene_->RoutesOnPanel(at, ev); };
         if (msg == WM_MOUSEMOVE) {
             TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
             TrackMouseEvent(&track);
-            if (routed(MouseEvent::Move)) owner_->FormMouseMove((wParam & MK_LBUTTON) != 0);
-        } else if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) {
-            if (routed(MouseEvent::Press)) owner_->FormMouseDown(MouseButton::Left);
-        } else if (msg == WM_RBUTTONDOWN) {
-            if (routed(MouseEvent::Press)) owner_->FormMouseDown(MouseButton::Right);
-        } else if (msg == WM_MBUTTONDOWN) {
-            if (routed(MouseEvent::Press)) owner_->FormMouseDown(MouseButton::Middle);
-        } else if (routed(MouseEvent::Release)) {
-            owner_->FormMouseUp(msg == WM_LBUTTONUP   ? MouseButton::Left
-                                : msg == WM_RBUTTONUP ? MouseButton::Right
-                                                      : MouseButton::Middle);
         }
+        const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        owner_->DispatchMouse(msg, wParam,
+                              [&](kadrix::MouseEvent ev) { return owner_->scene_->RoutesOnPanel(at, ev); });
         return 0;
     }
     case WM_MOUSELEAVE:

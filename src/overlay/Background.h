@@ -1,6 +1,7 @@
 #pragma once
 // The capture overlay: the program's main window. It covers one monitor while
 // a capture is open, owns the tray icon and its menu, and takes the screenshot.
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -111,7 +112,8 @@ private:
     void LiftConfinement();
     void OnPaint();
     kadrix::Point Cursor() const;
-    void MouseEvent(UINT msg, WPARAM wParam, LPARAM lParam);
+    // Hands a mouse message to the handlers when routes() lets its event through.
+    void DispatchMouse(UINT msg, WPARAM wParam, const std::function<bool(kadrix::MouseEvent)>& routes);
 
     std::unique_ptr<ReadoutMeasurer> measurer_;
     std::unique_ptr<kadrix::OverlayScene> scene_;

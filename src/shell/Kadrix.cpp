@@ -3,10 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "about/About.h"
 #include "localisation/LineBreakMarkup.h"
-#include "overlay/Background.h"
-#include "settings/SettingsProgram.h"
+#include "shell/Forms.h"
 #include "win32/AppFiles.h"
 #include "win32/ErrorHandler.h"
 #include "win32/WinText.h"
@@ -42,26 +40,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
 
-    TForm_Background background;
-    TForm_About about;
-    TForm_SettingsProgram settings;
-    Form_Background = &background;
-    Form_About = &about;
-    Form_SettingsProgram = &settings;
-    background.Create();
-    about.Create();
-    settings.Create();
+    // The windows are destroyed when this goes out of scope, after the loop.
+    ProgramWindows windows;
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (settings.Handle() && IsDialogMessageW(settings.Handle(), &msg)) continue;
-        if (about.Handle() && IsDialogMessageW(about.Handle(), &msg)) continue;
+        if (IsDialogMessageW(windows.settings.Handle(), &msg)) continue;
+        if (IsDialogMessageW(windows.about.Handle(), &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-
-    settings.DestroyHandle();
-    about.DestroyHandle();
-    background.DestroyHandle();
     return 0;
 }

@@ -47,13 +47,14 @@ struct CaptureFixture : testing::Test {
     std::wstring shots = k.Dir() + L"shots\\";
     std::unique_ptr<TestWindow> other;
 
-    void Start(const std::string& screenshotSection) {
+    // Starts Kadrix saving into shots plus subfolder, which need not exist.
+    void Start(const std::string& screenshotSection, const std::string& subfolder = "") {
         CreateDirectoryW(shots.c_str(), nullptr);
         if (OpenClipboard(nullptr)) {
             EmptyClipboard();
             CloseClipboard();
         }
-        const std::string path(shots.begin(), shots.end());
+        const std::string path = std::string(shots.begin(), shots.end()) + subfolder;
         k.WriteSettings("[Main]\r\nShowHint=0\r\n[Screenshot]\r\nSavePath=" + path + "\r\n" + screenshotSection);
         k.StartAndWaitReady();
         other = std::make_unique<TestWindow>(kWinX, kWinY, kWinW, kWinH, PaintPattern);
@@ -64,11 +65,7 @@ struct CaptureFixture : testing::Test {
         Press('P', {VK_CONTROL});
         ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(k.MainWindow()) != FALSE; }));
         Drag(250, 250, 450, 400);
-        ASSERT_TRUE(WaitFor([&] {
-            if (!RegisterHotKey(nullptr, 0x7002, 0, VK_RETURN)) return true;
-            UnregisterHotKey(nullptr, 0x7002);
-            return false;
-        })) << "the selection did not finish";
+        ASSERT_TRUE(WaitFor([] { return HotKeyTaken(0, VK_RETURN); })) << "the selection did not finish";
     }
 
     std::vector<std::wstring> Shots() {
@@ -181,32 +178,21 @@ TEST_F(CaptureFixture, WithoutFileAndUploadTheClipboardGetsTheBitmap) {
     ASSERT_TRUE(OpenClipboard(nullptr));
     HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
     ASSERT_NE(bitmap, nullptr);
-    BITMAP info{};
-    GetObjectW(bitmap, sizeof info, &info);
-    EXPECT_EQ(info.bmWidth, kArea.right - kArea.left);
-    EXPECT_EQ(info.bmHeight, kArea.bottom - kArea.top);
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof header.bmiHeader;
-    header.bmiHeader.biWidth = info.bmWidth;
-    header.bmiHeader.biHeight = -info.bmHeight;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    std::vector<DWORD> pixels(static_cast<size_t>(info.bmWidth) * info.bmHeight);
-    HDC dc = GetDC(nullptr);
-    GetDIBits(dc, bitmap, 0, info.bmHeight, pixels.data(), &header, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, dc);
+    int width = 0, height = 0;
+    const auto pixels = BitmapPixels(bitmap, width, height);
     CloseClipboard();
-    EXPECT_EQ(pixels[(320 - kArea.top) * info.bmWidth + (350 - kArea.left)] & 0xFFFFFF, 0xFF0000u) << "stroke";
-    const COLORREF want = screen[5 * info.bmWidth + 5];
-    EXPECT_EQ(pixels[5 * info.bmWidth + 5] & 0xFFFFFF,
+    EXPECT_EQ(width, kArea.right - kArea.left);
+    EXPECT_EQ(height, kArea.bottom - kArea.top);
+    ASSERT_EQ(pixels.size(), screen.size());
+    EXPECT_EQ(pixels[(320 - kArea.top) * width + (350 - kArea.left)] & 0xFFFFFF, 0xFF0000u) << "stroke";
+    const COLORREF want = screen[5 * width + 5];
+    EXPECT_EQ(pixels[5 * width + 5] & 0xFFFFFF,
               static_cast<DWORD>((GetRValue(want) << 16) | (GetGValue(want) << 8) | GetBValue(want)));
     EXPECT_TRUE(Shots().empty());
 }
 
 TEST_F(CaptureFixture, UnwritableFolderReportsTheErrorAndTouchesNothing) {
-    Start("SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=1\r\n");
-    // Settings are read when needed: point the path at a folder that does not exist.
-    k.WriteSettings("");
+    Start("SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=1\r\n", "missing\\deeper\\");
     ASSERT_TRUE(OpenClipboard(other->Handle()));
     EmptyClipboard();
     const wchar_t marker[] = L"marker";
@@ -216,27 +202,12 @@ TEST_F(CaptureFixture, UnwritableFolderReportsTheErrorAndTouchesNothing) {
     SetClipboardData(CF_UNICODETEXT, text);
     CloseClipboard();
 
-    Kadrix broken;
-    broken.WriteSettings("[Main]\r\nShowHint=0\r\n[Screenshot]\r\nSavePath=" +
-                         std::string(shots.begin(), shots.end()) + "missing\\deeper\\\r\nSaveInFile=1\r\n"
-                         "UploadOnServer=0\r\nFormatSaveInFile=1\r\n");
-    PostMessageW(k.MainWindow(), WM_CLOSE, 0, 0);
-    ASSERT_TRUE(k.WaitExit().has_value());
-    broken.StartAndWaitReady();
-    MoveMouse(700, 700);
-    Press('P', {VK_CONTROL});
-    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(broken.MainWindow()) != FALSE; }));
-    Drag(250, 250, 450, 400);
-    ASSERT_TRUE(WaitFor([&] {
-        if (!RegisterHotKey(nullptr, 0x7003, 0, VK_RETURN)) return true;
-        UnregisterHotKey(nullptr, 0x7003);
-        return false;
-    }));
+    OpenAndSelect();
     Press(VK_RETURN);
     std::vector<MessageBoxInfo> boxes;
-    ASSERT_TRUE(WaitFor([&] { return !(boxes = MessageBoxes(broken.Pid())).empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !(boxes = MessageBoxes(k.Pid())).empty(); }));
     EXPECT_TRUE(boxes[0].text.starts_with(L"Cannot create file \"" + shots + L"missing\\deeper\\")) << "box text";
-    EXPECT_FALSE(IsWindowVisible(broken.MainWindow()));
+    EXPECT_FALSE(IsWindowVisible(k.MainWindow()));
     EXPECT_TRUE(Shots().empty());
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP));
@@ -257,22 +228,7 @@ void ChooseCopyLastScreenshot() {
 std::vector<DWORD> ClipboardBitmapPixels(int& width, int& height) {
     std::vector<DWORD> pixels;
     if (!OpenClipboard(nullptr)) return pixels;
-    if (HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP))) {
-        BITMAP info{};
-        GetObjectW(bitmap, sizeof info, &info);
-        width = info.bmWidth;
-        height = info.bmHeight;
-        BITMAPINFO header{};
-        header.bmiHeader.biSize = sizeof header.bmiHeader;
-        header.bmiHeader.biWidth = width;
-        header.bmiHeader.biHeight = -height;
-        header.bmiHeader.biPlanes = 1;
-        header.bmiHeader.biBitCount = 32;
-        pixels.resize(static_cast<size_t>(width) * height);
-        HDC dc = GetDC(nullptr);
-        GetDIBits(dc, bitmap, 0, height, pixels.data(), &header, DIB_RGB_COLORS);
-        ReleaseDC(nullptr, dc);
-    }
+    if (HBITMAP bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP))) pixels = BitmapPixels(bitmap, width, height);
     CloseClipboard();
     return pixels;
 }

@@ -127,10 +127,8 @@ void Kadrix::StartAndWaitReady(UINT hotKeyModifiers, UINT hotKey) {
     // Ready once the last step of start-up that a test relies on is done:
     // the screenshot hot key is registered.
     WaitFor([&] {
-        if (!MainWindow() || !FindProcessWindow(Pid(), L"TForm_SettingsProgram")) return false;
-        if (!RegisterHotKey(nullptr, 0x7001, hotKeyModifiers, hotKey)) return true;
-        UnregisterHotKey(nullptr, 0x7001);
-        return false;
+        return MainWindow() && FindProcessWindow(Pid(), L"TForm_SettingsProgram") &&
+               HotKeyTaken(hotKeyModifiers, hotKey);
     });
 }
 
@@ -314,6 +312,30 @@ std::vector<MessageBoxInfo> MessageBoxes(DWORD pid) {
         boxes.push_back(info);
     }
     return boxes;
+}
+
+bool HotKeyTaken(UINT modifiers, UINT vk) {
+    if (!RegisterHotKey(nullptr, 0x7000, modifiers, vk)) return true;
+    UnregisterHotKey(nullptr, 0x7000);
+    return false;
+}
+
+std::vector<DWORD> BitmapPixels(HBITMAP bitmap, int& width, int& height) {
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof info, &info);
+    width = info.bmWidth;
+    height = info.bmHeight;
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof header.bmiHeader;
+    header.bmiHeader.biWidth = width;
+    header.bmiHeader.biHeight = -height;
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    HDC dc = GetDC(nullptr);
+    GetDIBits(dc, bitmap, 0, height, pixels.data(), &header, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, dc);
+    return pixels;
 }
 
 std::vector<COLORREF> WindowPixels(HWND hwnd, const RECT& area) {

@@ -86,6 +86,12 @@ struct MessageBoxInfo {
 };
 std::vector<MessageBoxInfo> MessageBoxes(DWORD pid);
 
+// Whether some program holds the combination as a system-wide hot key.
+bool HotKeyTaken(UINT modifiers, UINT vk);
+
+// Pixels of a bitmap, 0x00RRGGBB, rows top-down.
+std::vector<DWORD> BitmapPixels(HBITMAP bitmap, int& width, int& height);
+
 // Pixels of a window as it is shown: 0x00BBGGRR values, row by row.
 std::vector<COLORREF> WindowPixels(HWND hwnd, const RECT& area);
 

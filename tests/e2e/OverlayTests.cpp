@@ -16,11 +16,7 @@ BYTE OverlayOpacity(HWND hwnd) {
     return alpha;
 }
 
-bool HotKeyFree(UINT modifiers, UINT vk) {
-    if (!RegisterHotKey(nullptr, 0x7000, modifiers, vk)) return false;
-    UnregisterHotKey(nullptr, 0x7000);
-    return true;
-}
+bool HotKeyFree(UINT modifiers, UINT vk) { return !HotKeyTaken(modifiers, vk); }
 
 }  // namespace
 

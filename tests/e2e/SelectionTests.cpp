@@ -6,11 +6,7 @@ using namespace e2e;
 
 namespace {
 
-bool EnterTaken() {
-    if (!RegisterHotKey(nullptr, 0x7004, 0, VK_RETURN)) return true;
-    UnregisterHotKey(nullptr, 0x7004);
-    return false;
-}
+bool EnterTaken() { return HotKeyTaken(0, VK_RETURN); }
 
 struct SelectionFixture : testing::Test {
     Kadrix k;

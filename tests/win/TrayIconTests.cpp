@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "win/Forms.h"
+#include "shell/Forms.h"
 #include "win32/Files.h"
 #include "win32/WinText.h"
 
@@ -13,7 +13,7 @@ void TrayEvent(HWND overlay, UINT mouseMessage) { SendMessageW(overlay, kTrayMes
 }  // namespace
 
 TEST(TrayIcon, AnyPressClosesTheSettingsWindowThroughItsClosingSequence) {
-    Forms forms;
+    ProgramWindows forms;
     HWND overlay = forms.background.Handle();
     const std::wstring settingsPath = kadrix::win::ExeDirectory() + L"Settings.ini";
     for (UINT press : {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN}) {
@@ -33,7 +33,7 @@ TEST(TrayIcon, AnyPressClosesTheSettingsWindowThroughItsClosingSequence) {
 }
 
 TEST(TrayIcon, ADoubleClickOpensOneCaptureForItsFirstClick) {
-    Forms forms;
+    ProgramWindows forms;
     HWND overlay = forms.background.Handle();
     TrayEvent(overlay, WM_LBUTTONDOWN);
     TrayEvent(overlay, WM_LBUTTONUP);
@@ -52,7 +52,7 @@ TEST(TrayIcon, ADoubleClickOpensOneCaptureForItsFirstClick) {
 }
 
 TEST(TrayIcon, SettingsAndAboutOpenOnceAndCentred) {
-    Forms forms;
+    ProgramWindows forms;
     for (int i = 0; i < 2; ++i) {
         SendMessageW(forms.background.Handle(), WM_COMMAND, 205, 0);  // Settings
         SendMessageW(forms.background.Handle(), WM_COMMAND, 206, 0);  // About

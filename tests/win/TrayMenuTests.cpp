@@ -2,7 +2,7 @@
 
 #include "core/Utf.h"
 #include "localisation/IniFile.h"
-#include "win/Forms.h"
+#include "shell/Forms.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ std::wstring Caption(HMENU menu, int position) {
 }  // namespace
 
 TEST(TrayMenu, HasEveryItemWithTheHotKeyAsShortcut) {
-    Forms forms;
+    ProgramWindows forms;
     HMENU menu = forms.background.TrayMenu();
     ASSERT_EQ(GetMenuItemCount(menu), 8);
     const std::wstring expected[] = {L"Сделать скриншот\tCtrl+P", L"", L"Поместить в буфер обмена",
@@ -35,7 +35,7 @@ TEST(TrayMenu, HasEveryItemWithTheHotKeyAsShortcut) {
 }
 
 TEST(TrayMenu, ShortcutFollowsTheModifier) {
-    Forms forms;
+    ProgramWindows forms;
     for (const wchar_t* shortcut : {L"Alt+S", L"Shift+Q", L"Ctrl+P"}) {
         forms.background.SetMakeScreenshotShortcut(shortcut);
         EXPECT_EQ(Caption(forms.background.TrayMenu(), 0), std::wstring(L"Сделать скриншот\t") + shortcut);
@@ -43,7 +43,7 @@ TEST(TrayMenu, ShortcutFollowsTheModifier) {
 }
 
 TEST(TrayMenu, LanguageReplacesCaptionsAndKeepsTheShortcut) {
-    Forms forms;
+    ProgramWindows forms;
     const auto language = kadrix::IniFile::Parse(
         u"[PopupMenuTray]\nMakeScreenshot=Take</br>shot\nCopyInClipboard=Copy\nCopyInClipboard_LastURL=URL\n"
         u"Exit=Quit\n[CopyClipboardLastURL]\nCaption=None\nText=No upload</BR>yet\n");

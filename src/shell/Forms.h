@@ -1,14 +1,14 @@
 #pragma once
-// The program's three windows created in-process as start-up creates them,
-// so Win32 tests can look at menus, controls and painting directly.
-#include <memory>
-
+// The program's three windows, created in their fixed order: the overlay
+// first, so that it is the main window and exists before anything registers
+// a hot key on it; the settings window last, because creating it acts on the
+// other two. They are destroyed in the reverse order.
 #include "about/About.h"
 #include "overlay/Background.h"
 #include "settings/SettingsProgram.h"
 
-struct Forms {
-    Forms() {
+struct ProgramWindows {
+    ProgramWindows() {
         Form_Background = &background;
         Form_About = &about;
         Form_SettingsProgram = &settings;
@@ -16,14 +16,17 @@ struct Forms {
         about.Create();
         settings.Create();
     }
-    ~Forms() {
+    ~ProgramWindows() {
         settings.DestroyHandle();
         about.DestroyHandle();
         background.DestroyHandle();
-        Form_Background = nullptr;
-        Form_About = nullptr;
         Form_SettingsProgram = nullptr;
+        Form_About = nullptr;
+        Form_Background = nullptr;
     }
+    ProgramWindows(const ProgramWindows&) = delete;
+    ProgramWindows& operator=(const ProgramWindows&) = delete;
+
     TForm_Background background;
     TForm_About about;
     TForm_SettingsProgram settings;
