@@ -1,0 +1,83 @@
+// The installed language files must each carry the whole vocabulary the
+// program reads, as UTF-8 with a byte order mark and CR LF line ends.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+
+#include "core/Utf.h"
+#include "localisation/IniFile.h"
+#include "localisation/TextDecoding.h"
+
+namespace {
+
+std::string ReadLanguageFile(const std::string& name) {
+#ifdef _WIN32
+    const std::string path = std::string("Z:") + KADRIX_SOURCE_DIR + "/Languages/" + name;
+#else
+    const std::string path = std::string(KADRIX_SOURCE_DIR) + "/Languages/" + name;
+#endif
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+const std::set<std::pair<std::string, std::string>> kVocabulary = {
+    {"Main", "Language"},
+    {"ProgramAlreadyRunning", "Caption"}, {"ProgramAlreadyRunning", "Text"},
+    {"UploadScreenshotOnServer", "Caption"}, {"UploadScreenshotOnServer", "ErrorUpload"},
+    {"UploadScreenshotOnServer", "SuccessfulUpload"},
+    {"Hint", "AllocateArea"}, {"Hint", "DrawInArea"}, {"Hint", "EraseDrawn"}, {"Hint", "SaveScreenshot"},
+    {"Hint", "CancelMakeScreenshot"},
+    {"PopupMenuTray", "MakeScreenshot"}, {"PopupMenuTray", "CopyInClipboard"},
+    {"PopupMenuTray", "CopyInClipboard_LastURL"}, {"PopupMenuTray", "CopyInClipboard_LastScreenshot"},
+    {"PopupMenuTray", "OpenFolderWithScreenshots"}, {"PopupMenuTray", "SettingsProgram"},
+    {"PopupMenuTray", "AboutProgram"}, {"PopupMenuTray", "Exit"},
+    {"SettingsProgram", "Caption"}, {"SettingsProgram", "Title"}, {"SettingsProgram", "Description"},
+    {"SettingsProgram", "Close"},
+    {"ProgramSettings->ParametersProgram", "Caption"}, {"ProgramSettings->ParametersProgram", "AutoRun"},
+    {"ProgramSettings->ParametersProgram", "ShowHint"}, {"ProgramSettings->ParametersProgram", "ShowSize"},
+    {"ProgramSettings->ParametersProgram", "ShowLine"}, {"ProgramSettings->ParametersProgram", "LanguageInterface"},
+    {"ProgramSettings->ParametersProgram", "HotKey"},
+    {"ProgramSettings->ParametersScreenshot", "Caption"}, {"ProgramSettings->ParametersScreenshot", "PathSaveScreenshot"},
+    {"ProgramSettings->ParametersScreenshot", "SelectDirectory"},
+    {"ProgramSettings->ParametersScreenshot", "UploadOnServer"},
+    {"ProgramSettings->ParametersScreenshot", "SaveInFile"},
+    {"ProgramSettings->ParametersScreenshot", "FormatSaveInFile"},
+    {"AboutProgram", "Caption"}, {"AboutProgram", "NameProgram"}, {"AboutProgram", "Version"}, {"AboutProgram", "Bit"},
+    {"AboutProgram", "DataBuild"}, {"AboutProgram", "Author"}, {"AboutProgram", "DescriptionProgram"},
+    {"AboutProgram", "HomePage"}, {"AboutProgram", "Close"},
+    {"CopyClipboardLastURL", "Caption"}, {"CopyClipboardLastURL", "Text"},
+    {"CopyClipboardLastScreenshot", "Caption"}, {"CopyClipboardLastScreenshot", "Text"},
+};
+
+}  // namespace
+
+TEST(LanguageFiles, CarryTheWholeVocabulary) {
+    for (const char* name : {"Russian.ini", "English.ini"}) {
+        const std::string bytes = ReadLanguageFile(name);
+        ASSERT_TRUE(bytes.starts_with("\xEF\xBB\xBF")) << name;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (bytes[i] == '\n') {
+                ASSERT_TRUE(i > 0 && bytes[i - 1] == '\r') << name << " has a bare LF";
+            }
+        }
+        const auto ini = kadrix::IniFile::Parse(kadrix::DecodeText(bytes, kadrix::NoBomEncoding::Utf8, 0));
+        std::set<std::pair<std::string, std::string>> found;
+        for (const auto& section : ini.Sections()) {
+            for (const auto& line : section.Lines) {
+                ASSERT_TRUE(line.IsEntry) << name;
+                const auto key = std::make_pair(kadrix::Utf16ToUtf8(section.Name), kadrix::Utf16ToUtf8(line.Key));
+                EXPECT_TRUE(found.insert(key).second) << name << ": " << key.first << "/" << key.second << " twice";
+                EXPECT_FALSE(line.Value.empty()) << name << ": " << key.first << "/" << key.second << " is empty";
+            }
+        }
+        EXPECT_EQ(found, kVocabulary) << name;
+        // The hints name the keys that the hint panel shows in red.
+        EXPECT_NE(ini.ReadString(u"Hint", u"DrawInArea", u"").find(u"Shift"), std::u16string::npos) << name;
+        EXPECT_NE(ini.ReadString(u"Hint", u"EraseDrawn", u"").find(u"Ctrl"), std::u16string::npos) << name;
+        EXPECT_NE(ini.ReadString(u"Hint", u"SaveScreenshot", u"").find(u"Enter"), std::u16string::npos) << name;
+        EXPECT_NE(ini.ReadString(u"Hint", u"CancelMakeScreenshot", u"").find(u"Esc"), std::u16string::npos) << name;
+    }
+}
