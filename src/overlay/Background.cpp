@@ -80,12 +80,14 @@ std::vector<MonitorBounds> MonitorList() {
     return monitors;
 }
 
-int DpiAt(Point p) {
+// The effective DPI of a monitor; 96 where the system cannot tell.
+int MonitorDpi(const MonitorBounds& monitor) {
     using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     static const auto getDpi = reinterpret_cast<GetDpiForMonitorFn>(
         reinterpret_cast<void*>(GetProcAddress(LoadLibraryW(L"shcore.dll"), "GetDpiForMonitor")));
+    const RECT rc{monitor.Left, monitor.Top, monitor.Left + monitor.Width, monitor.Top + monitor.Height};
     UINT x = 96, y = 96;
-    if (getDpi) getDpi(MonitorFromPoint(POINT{p.X, p.Y}, MONITOR_DEFAULTTONEAREST), 0, &x, &y);
+    if (!getDpi || FAILED(getDpi(MonitorFromRect(&rc, MONITOR_DEFAULTTONEAREST), 0, &x, &y))) x = 96;
     return static_cast<int>(x);
 }
 
@@ -144,16 +146,9 @@ void TForm_Background::FormCreate() {
     SetWindowLongPtrW(hwnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_LAYERED);
     SetLayeredWindowAttributes(hwnd, kTransparentColor, opacity_, LWA_ALPHA | LWA_COLORKEY);
 
-    POINT cursor{};
-    GetCursorPos(&cursor);
-    const auto metrics = OverlayMetrics::ForDpi(DpiAt({cursor.x, cursor.y}));
-    readoutFont_.Reset(CreateFontW(-metrics.ReadoutFontHeight, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
-                                   NONANTIALIASED_QUALITY, 0, L"Tahoma"));
-    drawingPen_.Reset(CreatePen(PS_SOLID, metrics.PenWidth, kRed));
-    measurer_ = std::make_unique<ReadoutMeasurer>(readoutFont_.Get());
-    scene_ = std::make_unique<OverlayScene>(*measurer_, metrics);
-    scene_->Create(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
-    scene_->ClearChanges();
+    const auto monitors = MonitorList();
+    const auto first = MonitorIndexForCursor(monitors, Cursor());
+    UseDpi(first ? MonitorDpi(monitors[*first]) : 96);
 
     Panel_Hint.Create(this);
 
@@ -187,8 +182,26 @@ void TForm_Background::FormShow() {
     SettingsForm(cursor);
 }
 
+// The overlay's items are sized for the DPI of the monitor they cover; a
+// monitor of another DPI gets a new scene with its own sizes and fonts.
+void TForm_Background::UseDpi(int dpi) {
+    if (scene_ && dpi == dpi_) return;
+    dpi_ = dpi;
+    const auto metrics = OverlayMetrics::ForDpi(dpi);
+    scene_.reset();
+    measurer_.reset();
+    readoutFont_.Reset(CreateFontW(-metrics.ReadoutFontHeight, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
+                                   NONANTIALIASED_QUALITY, 0, L"Tahoma"));
+    drawingPen_.Reset(CreatePen(PS_SOLID, metrics.PenWidth, kRed));
+    measurer_ = std::make_unique<ReadoutMeasurer>(readoutFont_.Get());
+    scene_ = std::make_unique<OverlayScene>(*measurer_, metrics);
+    scene_->Create(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    scene_->ClearChanges();
+}
+
 void TForm_Background::SettingPositionForm(Point PosCursor) {
     const auto monitors = MonitorList();
+    if (const auto index = MonitorIndexForCursor(monitors, PosCursor)) UseDpi(MonitorDpi(monitors[*index]));
     if (!scene_->Place(monitors, PosCursor)) return;
     const auto& b = scene_->Bounds();
     SetWindowPos(Handle(), nullptr, b.Left, b.Top, b.Width, b.Height, SWP_NOZORDER | SWP_NOACTIVATE);

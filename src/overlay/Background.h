@@ -108,6 +108,7 @@ private:
     void BuildMenu();
     void UpdateMenuCaptions();
     void SetOpacity(BYTE opacity);
+    void UseDpi(int dpi);
     void ApplySceneChanges();
     void LiftConfinement();
     void OnPaint();
@@ -115,11 +116,12 @@ private:
     // Hands a mouse message to the handlers when routes() lets its event through.
     void DispatchMouse(UINT msg, WPARAM wParam, const std::function<bool(kadrix::MouseEvent)>& routes);
 
+    // The font outlives the measurer that selects it, the measurer the scene.
+    kadrix::win::Font readoutFont_;
+    kadrix::win::Pen drawingPen_;
     std::unique_ptr<ReadoutMeasurer> measurer_;
     std::unique_ptr<kadrix::OverlayScene> scene_;
     THintPanel Panel_Hint;
-    kadrix::win::Font readoutFont_;
-    kadrix::win::Pen drawingPen_;
     kadrix::win::Menu PopupMenu_TrayIcon;
     HMENU PopupMenu_CopyInClipboard = nullptr;
     kadrix::win::Icon trayIcon_;
@@ -138,6 +140,7 @@ private:
     bool shiftHeld_ = false;
     bool ctrlHeld_ = false;
     BYTE opacity_ = 255;
+    int dpi_ = 0;
     std::wstring menuCaptions_[8];
     std::wstring shortcut_;
 
