@@ -48,6 +48,25 @@ enum MenuId : UINT {
     PopupMenu_Exit,
 };
 
+// The mouse messages that the overlay and its hint panel route to the handlers.
+bool IsRoutedMouseMessage(UINT msg) {
+    switch (msg) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        return true;
+    default:
+        return false;
+    }
+}
+
 RECT ToRECT(const Rect& r) { return RECT{r.Left, r.Top, r.Right(), r.Bottom()}; }
 
 void Fill(HDC dc, const RECT& rc, COLORREF color) {
@@ -616,6 +635,15 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
         AddTrayIcon();
         return 0;
     }
+    if (IsRoutedMouseMessage(msg)) {
+        if (msg == WM_MOUSEMOVE && !trackingLeave_) {
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
+            trackingLeave_ = TrackMouseEvent(&track);
+        }
+        const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        DispatchMouse(msg, wParam, [&](kadrix::MouseEvent ev) { return dragging_ || scene_->Routes(at, ev); });
+        return 0;
+    }
     switch (msg) {
     case WM_HOTKEY:
         DownHotKeys(wParam);
@@ -635,25 +663,6 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
     }
     case WM_ERASEBKGND:
         return 1;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP:
-    {
-        if (msg == WM_MOUSEMOVE && !trackingLeave_) {
-            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
-            trackingLeave_ = TrackMouseEvent(&track);
-        }
-        const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        DispatchMouse(msg, wParam, [&](kadrix::MouseEvent ev) { return dragging_ || scene_->Routes(at, ev); });
-        return 0;
-    }
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         TrackModifier(wParam, true);
@@ -778,6 +787,16 @@ void THintPanel::Paint(HDC dc, const RECT& clip) {
 }
 
 LRESULT THintPanel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (IsRoutedMouseMessage(msg)) {
+        if (msg == WM_MOUSEMOVE) {
+            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
+            TrackMouseEvent(&track);
+        }
+        const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+        owner_->DispatchMouse(msg, wParam,
+                              [&](kadrix::MouseEvent ev) { return owner_->scene_->RoutesOnPanel(at, ev); });
+        return 0;
+    }
     switch (msg) {
     case WM_PAINT: {
         PAINTSTRUCT ps;
@@ -794,25 +813,6 @@ LRESULT THintPanel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ERASEBKGND:
         return 1;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP: {
-        if (msg == WM_MOUSEMOVE) {
-            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
-            TrackMouseEvent(&track);
-        }
-        const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        owner_->DispatchMouse(msg, wParam,
-                              [&](kadrix::MouseEvent ev) { return owner_->scene_->RoutesOnPanel(at, ev); });
-        return 0;
-    }
     case WM_MOUSELEAVE:
         owner_->FormMouseLeave();
         return 0;

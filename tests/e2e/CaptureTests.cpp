@@ -15,12 +15,7 @@ namespace {
 COLORREF Pattern(int x, int y) { return RGB((x * 7) & 255, (y * 5) & 255, ((x + y) * 3) & 255); }
 
 void PaintPattern(HDC dc, int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    const BITMAPINFO info = TopDown32(width, height);
     std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {

@@ -320,17 +320,22 @@ bool HotKeyTaken(UINT modifiers, UINT vk) {
     return false;
 }
 
+BITMAPINFO TopDown32(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    return info;
+}
+
 std::vector<DWORD> BitmapPixels(HBITMAP bitmap, int& width, int& height) {
     BITMAP info{};
     GetObjectW(bitmap, sizeof info, &info);
     width = info.bmWidth;
     height = info.bmHeight;
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof header.bmiHeader;
-    header.bmiHeader.biWidth = width;
-    header.bmiHeader.biHeight = -height;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
+    BITMAPINFO header = TopDown32(width, height);
     std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
     HDC dc = GetDC(nullptr);
     GetDIBits(dc, bitmap, 0, height, pixels.data(), &header, DIB_RGB_COLORS);
@@ -344,12 +349,7 @@ std::vector<COLORREF> WindowPixels(HWND hwnd, const RECT& area) {
     std::vector<COLORREF> pixels(static_cast<size_t>(width) * height);
     HDC source = GetDC(hwnd);
     HDC memory = CreateCompatibleDC(source);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    const BITMAPINFO info = TopDown32(width, height);
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);

@@ -89,6 +89,9 @@ std::vector<MessageBoxInfo> MessageBoxes(DWORD pid);
 // Whether some program holds the combination as a system-wide hot key.
 bool HotKeyTaken(UINT modifiers, UINT vk);
 
+// The header of a 32-bit top-down device-independent bitmap.
+BITMAPINFO TopDown32(int width, int height);
+
 // Pixels of a bitmap, 0x00RRGGBB, rows top-down.
 std::vector<DWORD> BitmapPixels(HBITMAP bitmap, int& width, int& height);
 
