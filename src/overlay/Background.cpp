@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <windowsx.h>
 #include <shellapi.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <vector>
@@ -560,9 +561,15 @@ void TForm_Background::SetMakeScreenshotShortcut(const std::wstring& shortcut) {
 
 void TForm_Background::AddTrayIcon() {
     if (!trayIcon_) {
-        const int size = GetSystemMetrics(SM_CXSMICON);
-        trayIcon_.Reset(static_cast<HICON>(
-            LoadImageW(GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+        // The image of the icon file drawn for the tray's size at this DPI
+        // (16, 20, 24 or 32 pixels), not a scaled copy of another.
+        HICON icon = nullptr;
+        if (FAILED(LoadIconMetric(GetModuleHandleW(nullptr), L"MAINICON", LIM_SMALL, &icon)) || !icon) {
+            const int size = GetSystemMetrics(SM_CXSMICON);
+            icon = static_cast<HICON>(
+                LoadImageW(GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+        }
+        trayIcon_.Reset(icon);
     }
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
