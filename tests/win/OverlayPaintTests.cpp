@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "shell/Forms.h"
+
+namespace {
+
+// The overlay as it paints itself, through the same function WM_PAINT uses.
+struct Snapshot {
+    int width = 0;
+    std::vector<DWORD> pixels;
+    COLORREF At(int x, int y) const {
+        const DWORD p = pixels[static_cast<size_t>(y) * width + x];
+        return RGB((p >> 16) & 255, (p >> 8) & 255, p & 255);
+    }
+};
+
+Snapshot Paint(HWND overlay) {
+    RECT rc;
+    GetClientRect(overlay, &rc);
+    Snapshot shot;
+    shot.width = rc.right;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = rc.right;
+    info.bmiHeader.biHeight = -rc.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(overlay, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    GdiFlush();
+    const auto* p = static_cast<const DWORD*>(bits);
+    shot.pixels.assign(p, p + static_cast<size_t>(rc.right) * rc.bottom);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    return shot;
+}
+
+void Mouse(HWND overlay, UINT msg, int x, int y, WPARAM keys) {
+    SetCursorPos(x, y);
+    SendMessageW(overlay, msg, keys, MAKELPARAM(x, y));
+}
+
+constexpr COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0), kGreen = RGB(0, 255, 0);
+
+}  // namespace
+
+TEST(OverlayPaint, TintGuideLinesFrameAndClearInside) {
+    ProgramWindows windows;
+    HWND overlay = windows.background.Handle();
+    SetCursorPos(500, 400);
+    SendMessageW(overlay, WM_HOTKEY, 1, 0);
+    ASSERT_TRUE(windows.background.Visible());
+
+    Snapshot open = Paint(overlay);
+    const COLORREF tint = GetSysColor(COLOR_APPWORKSPACE);
+    EXPECT_EQ(open.At(100, 700), tint);
+    EXPECT_EQ(open.At(500, 700), kWhite) << "vertical guide line through the cursor";
+    EXPECT_EQ(open.At(200, 400), kWhite) << "horizontal guide line through the cursor";
+    EXPECT_EQ(open.At(501, 700), tint);
+
+    // Drag from (300, 200) to (700, 600) and release.
+    Mouse(overlay, WM_LBUTTONDOWN, 300, 200, MK_LBUTTON);
+    Mouse(overlay, WM_MOUSEMOVE, 700, 600, MK_LBUTTON);
+    Snapshot dragging = Paint(overlay);
+    EXPECT_EQ(dragging.At(500, 200), kRed) << "top edge of the frame";
+    EXPECT_EQ(dragging.At(300, 400), kRed) << "left edge";
+    EXPECT_EQ(dragging.At(700, 400), kRed) << "right edge (inclusive)";
+    EXPECT_EQ(dragging.At(500, 600), kRed) << "bottom edge (inclusive)";
+    EXPECT_EQ(dragging.At(450, 350), kGreen) << "clear inside";
+    EXPECT_EQ(dragging.At(250, 600), kWhite) << "the guide lines follow the cursor while dragging";
+
+    Mouse(overlay, WM_LBUTTONUP, 700, 600, 0);
+    Snapshot finished = Paint(overlay);
+    EXPECT_EQ(finished.At(500, 200), kRed);
+    EXPECT_EQ(finished.At(450, 350), kGreen);
+    EXPECT_EQ(finished.At(100, 600), tint) << "guide lines hidden once the selection is finished";
+    EXPECT_EQ(finished.At(700, 700), tint);
+    SendMessageW(overlay, WM_HOTKEY, 3, 0);
+    EXPECT_FALSE(windows.background.Visible());
+}
