@@ -97,6 +97,20 @@ TEST(Overlay, TrayLeftClickOpensACapture) {
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
 }
 
+TEST(Overlay, TrayMenuFirstItemOpensACapture) {
+    Kadrix k;
+    k.WriteSettings(kQuietSettings);
+    k.StartAndWaitReady();
+    HWND menu = OpenTrayMenu();
+    ASSERT_NE(menu, nullptr);
+    ClickMenuRow(menu, "i-ii-iii", 0);
+    HWND overlay = k.MainWindow();
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }));
+    EXPECT_TRUE(WaitFor([&] { return OverlayOpacity(overlay) == 150; }));
+    Press(VK_ESCAPE);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
+}
+
 TEST(Overlay, TrayMenuExitEndsTheProgram) {
     Kadrix k;
     k.WriteSettings(kQuietSettings);
