@@ -81,21 +81,36 @@ struct CaptureFixture : testing::Test {
         return names.empty() ? std::wstring() : shots + names.front();
     }
 
-    // What the system shows under the drawing area, as any program reads the
-    // screen: the windows beneath (Windows leaves the layered overlay out; an
-    // X11 desktop without a compositor shows the overlay's own pixels there).
-    std::vector<COLORREF> ScreenBehind() { return WindowPixels(nullptr, kArea); }
-
-    // A screenshot pixel is the screen's, or pure red along the stroke.
-    static bool Matches(const std::vector<COLORREF>& screen, COLORREF got, int x, int y) {
-        if (got == screen[y * (kArea.right - kArea.left) + x]) return true;
-        return got == RGB(255, 0, 0) && OnStroke(kArea.left + x, kArea.top + y);
+    // The window beneath at a screen point, its one pure-green pixel included.
+    static COLORREF PatternAt(int screenX, int screenY) {
+        const int x = screenX - kWinX, y = screenY - kWinY;
+        return (x == 60 && y == 60) ? RGB(0, 255, 0) : Pattern(x, y);
     }
     static bool OnStroke(int screenX, int screenY) {
         return screenX >= 296 && screenX <= 404 && screenY >= 316 && screenY <= 324;
     }
+    // A screenshot pixel is the window beneath, or pure red along the stroke.
+    static bool Matches(COLORREF got, int x, int y) {
+        if (got == PatternAt(kArea.left + x, kArea.top + y)) return true;
+        return got == RGB(255, 0, 0) && OnStroke(kArea.left + x, kArea.top + y);
+    }
+
+    // Waits until the screen shows the window beneath through the clear
+    // inside of the frame (its program repaints what the overlay uncovers).
+    bool PatternShowsThrough() {
+        return WaitFor([&] {
+            const auto screen = WindowPixels(nullptr, kArea);
+            const int width = kArea.right - kArea.left;
+            for (size_t i = 0; i < screen.size(); ++i) {
+                const int x = kArea.left + static_cast<int>(i) % width, y = kArea.top + static_cast<int>(i) / width;
+                if (!OnStroke(x, y) && screen[i] != PatternAt(x, y)) return false;
+            }
+            return true;
+        });
+    }
 
     void DrawStroke() {
+        MoveMouse(300, 320);
         KeyDown(VK_SHIFT);
         for (int x = 300; x <= 400; x += 5) MoveMouse(x, 320);
         KeyUp(VK_SHIFT);
@@ -113,7 +128,7 @@ TEST_F(CaptureFixture, EnterSavesTheAreaUnderTheSelectionAsBmp) {
     Start("SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=1\r\n");
     OpenAndSelect();
     DrawStroke();
-    const auto screen = ScreenBehind();
+    ASSERT_TRUE(PatternShowsThrough());
     Press(VK_RETURN);
     const std::wstring file = WaitForShot();
     ASSERT_FALSE(file.empty());
@@ -125,19 +140,20 @@ TEST_F(CaptureFixture, EnterSavesTheAreaUnderTheSelectionAsBmp) {
     int wrong = 0, red = 0;
     for (int y = 0; y < image.Height(); ++y) {
         for (int x = 0; x < image.Width(); ++x) {
-            if (!Matches(screen, PixelOf(image, x, y), x, y)) ++wrong;
+            if (!Matches(PixelOf(image, x, y), x, y)) ++wrong;
             if (PixelOf(image, x, y) == RGB(255, 0, 0)) ++red;
         }
     }
     EXPECT_EQ(wrong, 0);
     EXPECT_GT(red, 300) << "the stroke is missing";
+    EXPECT_EQ(PixelOf(image, 260 - kArea.left, 260 - kArea.top), RGB(0, 255, 0)) << "the program's own pure green";
 }
 
 TEST_F(CaptureFixture, StrokesGoIntoTheJpegInRed) {
     Start("SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=0\r\n");
     OpenAndSelect();
     DrawStroke();
-    const auto screen = ScreenBehind();
+    ASSERT_TRUE(PatternShowsThrough());
     Press(VK_RETURN);
     const std::wstring file = WaitForShot();
     ASSERT_TRUE(file.ends_with(L".jpg"));
@@ -146,7 +162,7 @@ TEST_F(CaptureFixture, StrokesGoIntoTheJpegInRed) {
     const auto image = kadrix::DecodeJpeg(bytes);
     ASSERT_EQ(image.Width(), kArea.right - kArea.left);
     ASSERT_EQ(image.Height(), kArea.bottom - kArea.top);
-    // On the stroke: red; far from it: the screen, within JPEG's loss.
+    // On the stroke: red; far from it: the window beneath, within JPEG's loss.
     const COLORREF onStroke = PixelOf(image, 350 - kArea.left, 320 - kArea.top);
     EXPECT_GT(GetRValue(onStroke), 200);
     EXPECT_LT(GetGValue(onStroke), 60);
@@ -154,7 +170,7 @@ TEST_F(CaptureFixture, StrokesGoIntoTheJpegInRed) {
     int counted = 0;
     for (int y = 0; y < 40; ++y) {
         for (int x = 0; x < image.Width(); ++x) {
-            const COLORREF got = PixelOf(image, x, y), want = screen[y * image.Width() + x];
+            const COLORREF got = PixelOf(image, x, y), want = PatternAt(kArea.left + x, kArea.top + y);
             diff += std::abs(GetRValue(got) - GetRValue(want)) + std::abs(GetGValue(got) - GetGValue(want)) +
                     std::abs(GetBValue(got) - GetBValue(want));
             ++counted;
@@ -167,7 +183,7 @@ TEST_F(CaptureFixture, WithoutFileAndUploadTheClipboardGetsTheBitmap) {
     Start("SaveInFile=0\r\nUploadOnServer=0\r\n");
     OpenAndSelect();
     DrawStroke();
-    const auto screen = ScreenBehind();
+    ASSERT_TRUE(PatternShowsThrough());
     Press(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return IsClipboardFormatAvailable(CF_BITMAP) != FALSE; }));
     ASSERT_TRUE(OpenClipboard(nullptr));
@@ -178,9 +194,8 @@ TEST_F(CaptureFixture, WithoutFileAndUploadTheClipboardGetsTheBitmap) {
     CloseClipboard();
     EXPECT_EQ(width, kArea.right - kArea.left);
     EXPECT_EQ(height, kArea.bottom - kArea.top);
-    ASSERT_EQ(pixels.size(), screen.size());
     EXPECT_EQ(pixels[(320 - kArea.top) * width + (350 - kArea.left)] & 0xFFFFFF, 0xFF0000u) << "stroke";
-    const COLORREF want = screen[5 * width + 5];
+    const COLORREF want = PatternAt(kArea.left + 5, kArea.top + 5);
     EXPECT_EQ(pixels[5 * width + 5] & 0xFFFFFF,
               static_cast<DWORD>((GetRValue(want) << 16) | (GetGValue(want) << 8) | GetBValue(want)));
     EXPECT_TRUE(Shots().empty());
