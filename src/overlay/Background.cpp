@@ -68,8 +68,6 @@ bool IsRoutedMouseMessage(UINT msg) {
     }
 }
 
-RECT ToRECT(const Rect& r) { return RECT{r.Left, r.Top, r.Right(), r.Bottom()}; }
-
 void Fill(HDC dc, const RECT& rc, COLORREF color) {
     SetBkColor(dc, color);
     ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
@@ -742,7 +740,6 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
             Shell_NotifyIconW(NIM_DELETE, &data);
             trayAdded_ = false;
         }
-        if (PopupMenu_CopyInClipboard && !PopupMenu_TrayIcon) DestroyMenu(PopupMenu_CopyInClipboard);
         PopupMenu_TrayIcon.Reset();  // destroys the submenu with it
         PopupMenu_CopyInClipboard = nullptr;
         break;

@@ -13,6 +13,9 @@
 
 class TForm_Background;
 
+// An overlay rectangle as the Windows API takes it (right and bottom exclusive).
+inline RECT ToRECT(const kadrix::Rect& r) { return RECT{r.Left, r.Top, r.Right(), r.Bottom()}; }
+
 // The hint panel: a real child window, so that it lies above every painted
 // item of the overlay.
 class THintPanel : public kadrix::win::Window {
@@ -60,10 +63,7 @@ public:
     std::wstring GetLastURLAdress() const;
     void SetLastURLAdress(const std::wstring& url);
 
-    const std::wstring& GetPathLastImage() const { return PathLastImage; }
     const kadrix::OverlayScene& Scene() const { return *scene_; }
-    HWND HintPanelHandle() const { return Panel_Hint.Handle(); }
-    BYTE Opacity() const { return opacity_; }
     HMENU TrayMenu() const { return PopupMenu_TrayIcon.Get(); }
 
     // How much the overlay has painted: benchmarks and tests hold us to

@@ -24,12 +24,14 @@ namespace {
 
 constexpr size_t kMaxPictureFileBytes = 1u << 30;
 
-// Copies a rectangle of a DC into a DIB section with a plain source copy.
+// Copies a rectangle of a DC into a DIB section with a plain source copy,
+// ready for its bits to be read.
 void Grab(const DibSection24& target, HDC source, int x, int y) {
     MemoryDc memory(CreateCompatibleDC(source));
     SelectObjectScope select(memory.Get(), target.Handle());
     const auto view = target.View();
     BitBlt(memory.Get(), 0, 0, view.width, view.height, source, x, y, SRCCOPY);
+    GdiFlush();
 }
 
 bool EndsWithIgnoreCase(const std::wstring& text, const wchar_t* suffix) {
@@ -55,18 +57,16 @@ void TForm_Background::ScreenCaptureRect() {
     for (Item eraser : {Item::EraserWhite, Item::EraserBlack}) {
         const ItemState& state = scene_->Get(eraser);
         if (!state.Visible) continue;
-        const RECT bounds{state.Bounds.Left, state.Bounds.Top, state.Bounds.Right(), state.Bounds.Bottom()};
+        const RECT bounds = ToRECT(state.Bounds);
         UnionRect(&marks, &marks, &bounds);
     }
-    const RECT areaRect{area.Left, area.Top, area.Right(), area.Bottom()};
+    const RECT areaRect = ToRECT(area);
     RECT overlap;
-    GdiFlush();
     if (IntersectRect(&overlap, &marks, &areaRect)) {
         const int width = overlap.right - overlap.left, height = overlap.bottom - overlap.top;
         DibSection24 overlayImage(width, height);
         WindowDc own(Handle());
         Grab(overlayImage, own.Get(), overlap.left, overlap.top);
-        GdiFlush();
         ImageView24 under = screenImage.View();
         under.data = under.Row(overlap.top - area.Top) + (overlap.left - area.Left) * 3;
         under.width = width;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "e2e/E2e.h"
 
 using namespace e2e;
@@ -16,7 +18,6 @@ BYTE OverlayOpacity(HWND hwnd) {
     return alpha;
 }
 
-bool HotKeyFree(UINT modifiers, UINT vk) { return !HotKeyTaken(modifiers, vk); }
 
 }  // namespace
 
@@ -45,7 +46,7 @@ TEST(Overlay, HotKeyOpensOverTheMonitorAndEscClosesIt) {
     EXPECT_EQ(key, RGB(0, 255, 0));
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY | LWA_ALPHA));
     EXPECT_TRUE(WaitFor([&] { return OverlayOpacity(overlay) == 150; }));
-    EXPECT_FALSE(HotKeyFree(0, VK_ESCAPE)) << "plain Esc belongs to the open overlay";
+    EXPECT_TRUE(HotKeyTaken(0, VK_ESCAPE)) << "plain Esc belongs to the open overlay";
 
     // A second Ctrl+P while open keeps the opacity at its target.
     Press('P', {VK_CONTROL});
@@ -54,7 +55,7 @@ TEST(Overlay, HotKeyOpensOverTheMonitorAndEscClosesIt) {
 
     Press(VK_ESCAPE);
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
-    EXPECT_TRUE(WaitFor([&] { return HotKeyFree(0, VK_ESCAPE); })) << "Esc was not given back";
+    EXPECT_TRUE(WaitFor([] { return !HotKeyTaken(0, VK_ESCAPE); })) << "Esc was not given back";
 
     SetForegroundWindow(other.Handle());
     ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == other.Handle(); }));
@@ -84,31 +85,30 @@ TEST(Overlay, ShiftEscLeavesItOpen) {
     EXPECT_TRUE(IsWindowVisible(overlay));
 }
 
-TEST(Overlay, TrayLeftClickOpensACapture) {
+TEST(Overlay, TrayClickAndTheMenusFirstItemOpenACapture) {
     Kadrix k;
     k.WriteSettings(kQuietSettings);
     k.StartAndWaitReady();
-    std::optional<POINT> icon;
-    ASSERT_TRUE(WaitFor([&] { return (icon = TrayIconPoint()).has_value(); }));
-    LeftClick(icon->x, icon->y);
     HWND overlay = k.MainWindow();
-    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }));
-    Press(VK_ESCAPE);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
-}
-
-TEST(Overlay, TrayMenuFirstItemOpensACapture) {
-    Kadrix k;
-    k.WriteSettings(kQuietSettings);
-    k.StartAndWaitReady();
-    HWND menu = OpenTrayMenu();
-    ASSERT_NE(menu, nullptr);
-    ClickMenuRow(menu, "i-ii-iii", 0);
-    HWND overlay = k.MainWindow();
-    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }));
-    EXPECT_TRUE(WaitFor([&] { return OverlayOpacity(overlay) == 150; }));
-    Press(VK_ESCAPE);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
+    const std::function<void()> openers[] = {
+        [] {
+            std::optional<POINT> icon;
+            ASSERT_TRUE(WaitFor([&] { return (icon = TrayIconPoint()).has_value(); }));
+            LeftClick(icon->x, icon->y);
+        },
+        [] {
+            HWND menu = OpenTrayMenu();
+            ASSERT_NE(menu, nullptr);
+            ClickMenuRow(menu, "i-ii-iii", 0);
+        },
+    };
+    for (const auto& open : openers) {
+        open();
+        ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }));
+        EXPECT_TRUE(WaitFor([&] { return OverlayOpacity(overlay) == 150; }));
+        Press(VK_ESCAPE);
+        ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
+    }
 }
 
 TEST(Overlay, TrayMenuExitEndsTheProgram) {
