@@ -146,6 +146,7 @@ bool OverlayScene::Place(std::span<const MonitorBounds> monitors, Point cursor) 
 }
 
 void OverlayScene::Reset(Point cursor, bool showLine, bool showHint) {
+    cursor = ClampToMonitor(cursor);
     if (showLine) ChangeLinesAndCoordinates(cursor);
     ShowHideLinesAndCoordinates(showLine);
     screenRegion_ = {};
@@ -168,6 +169,15 @@ void OverlayScene::CenterHintPanel() {
     PlaceHintLines();
 }
 
+Point OverlayScene::ClampToMonitor(Point cursor) const {
+    // The cursor confinement can be lost (another program, a desktop switch):
+    // no point the scene works with may lie off its monitor.
+    const int64_t right = int64_t{bounds_.Left} + std::max<int32_t>(bounds_.Width, 1) - 1;
+    const int64_t bottom = int64_t{bounds_.Top} + std::max<int32_t>(bounds_.Height, 1) - 1;
+    return {static_cast<int32_t>(std::clamp<int64_t>(cursor.X, bounds_.Left, right)),
+            static_cast<int32_t>(std::clamp<int64_t>(cursor.Y, bounds_.Top, bottom))};
+}
+
 bool OverlayScene::ShouldFollowCursor(Point cursor) const {
     if (screenRegion_.State != srNone) return false;
     const int64_t right = int64_t{bounds_.Left} + bounds_.Width - 1;
@@ -177,6 +187,7 @@ bool OverlayScene::ShouldFollowCursor(Point cursor) const {
 
 bool OverlayScene::MouseDown(MouseButton button, Point cursor) {
     if (button != MouseButton::Left || screenRegion_.State != srNone) return false;
+    cursor = ClampToMonitor(cursor);
     screenRegion_.State = srStarted;
     SetPanel(panel_.Bounds, false);
     startPoint_ = {cursor.X - bounds_.Left, cursor.Y - bounds_.Top};
@@ -188,7 +199,10 @@ bool OverlayScene::MouseDown(MouseButton button, Point cursor) {
 
 void OverlayScene::MouseMove(Point cursor, bool leftHeld, bool showSize) {
     if (screenRegion_.State == srFinished) return;
-    if (leftHeld) {
+    cursor = ClampToMonitor(cursor);
+    // Only a drag that an accepted press began moves the frame: a press the
+    // routing refused leaves a stale start point behind.
+    if (leftHeld && screenRegion_.State == srStarted) {
         endPoint_ = {cursor.X - bounds_.Left, cursor.Y - bounds_.Top};
         const Point s = startPoint_, e = endPoint_;
         TScreenshotRegion& r = screenRegion_;
@@ -212,7 +226,8 @@ void OverlayScene::MouseMove(Point cursor, bool leftHeld, bool showSize) {
 }
 
 Release OverlayScene::MouseUp(MouseButton button, [[maybe_unused]] Point cursor) {
-    if (button != MouseButton::Left) return Release::Ignored;
+    // Only a selection that a press started (or one already finished) can be finished.
+    if (button != MouseButton::Left || screenRegion_.State == srNone) return Release::Ignored;
     const Rect frame = Get(Item::Screen).Bounds;
     const int32_t minimum = 2 * metrics_.FramePen;
     if (std::abs(frame.Width) > minimum && std::abs(frame.Height) > minimum) {
@@ -251,6 +266,7 @@ void OverlayScene::FinishSelection() {
 DrawTick OverlayScene::Tick(Point cursor, bool shift, bool ctrl) {
     // The window runs the timer only on a finished selection; before that Shift and Ctrl do nothing.
     if (screenRegion_.State != srFinished) return {false, penPosition_, penPosition_};
+    cursor = ClampToMonitor(cursor);
     const int32_t cx = cursor.X - bounds_.Left, cy = cursor.Y - bounds_.Top;
     const Rect area = PaintBoxRect();
     const DrawTick tick{shift, penPosition_, {cx - area.Left, cy - area.Top}};

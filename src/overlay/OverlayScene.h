@@ -123,7 +123,8 @@ public:
     // The mouse left the overlay with no selection under way and the cursor off this monitor.
     bool ShouldFollowCursor(Point cursor) const;
 
-    // Cursor positions are in screen coordinates.
+    // Cursor positions are in screen coordinates; points off the overlay's
+    // monitor are taken as the nearest point on it.
     // True for an accepted press: the caller confines the cursor and holds the mouse until the release.
     bool MouseDown(MouseButton button, Point cursor);
     void MouseMove(Point cursor, bool leftHeld, bool showSize);
@@ -188,6 +189,7 @@ private:
     // A read-out box and its label inside it; visibility kept unless given.
     void PlaceReadout(Item box, Item label, Rect bounds, std::optional<bool> visible = std::nullopt);
     void FinishSelection();
+    Point ClampToMonitor(Point cursor) const;
 
     const TextMeasurer* measure_;
     OverlayMetrics metrics_;

@@ -723,5 +723,36 @@ TEST(OverlayScene, DragMovesAndTicksDoNotAllocate) {
     EXPECT_EQ(gAllocations, 0);
 }
 
+TEST(OverlayScene, OnlyAPressThatStartedASelectionCanFinishOne) {
+    Scene scene(kFullHd);
+    scene.Select({100, 100}, {400, 400});  // leaves a start point behind
+    scene.s.Reset(scene.ToScreen({0, 0}), true, true);
+    // A press the routing refused never reached the scene: the drag and the
+    // release that follow must not make a selection from the old start point.
+    scene.Move({900, 700});
+    EXPECT_EQ(scene.Up({900, 700}), Release::Ignored);
+    EXPECT_EQ(scene.s.ScreenRegion(), TScreenshotRegion{});
+    EXPECT_FALSE(scene[Item::Screen].Visible);
+    EXPECT_FALSE(scene[Item::PaintBox].Visible);
+}
+
+TEST(OverlayScene, PointsOffTheMonitorAreTakenAtItsEdge) {
+    // The confinement lost: a press at the corner, a move far off the
+    // monitor, a release there.
+    for (const MonitorBounds& monitor : {kFullHd, kLeftAbove}) {
+        Scene scene(monitor);
+        const Point far{monitor.Left - 30415, monitor.Top - 8760};
+        ASSERT_TRUE(scene.s.MouseDown(MouseButton::Left, {monitor.Left + 1919, monitor.Top + 1079}));
+        scene.s.MouseMove(far, true, true);
+        ASSERT_EQ(scene.s.MouseUp(MouseButton::Left, far), Release::Finished);
+        EXPECT_EQ(RegionRect(scene.s.ScreenRegion()), (Rect{0, 0, 1920, 1080}));
+        EXPECT_EQ(scene.s.PaintBoxRect(), (Rect{0, 0, 1920, 1080}));
+        const DrawTick tick = scene.s.Tick({monitor.Left + 5000, monitor.Top + 5000}, true, true);
+        EXPECT_EQ(tick.To, (Point{1919, 1079}));
+        EXPECT_TRUE(Rect({0, 0, 1920, 1080}).Contains({scene[Item::EraserWhite].Bounds.Left,
+                                                       scene[Item::EraserWhite].Bounds.Top}));
+    }
+}
+
 }  // namespace
 }  // namespace kadrix
