@@ -9,6 +9,7 @@
 
 #include "core/Utf.h"
 #include "localisation/IniFile.h"
+#include "localisation/InterfaceTexts.h"
 #include "localisation/TextDecoding.h"
 
 namespace {
@@ -23,38 +24,19 @@ std::string ReadLanguageFile(const std::string& name) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-const std::set<std::pair<std::string, std::string>> kVocabulary = {
-    {"Main", "Language"},
-    {"ProgramAlreadyRunning", "Caption"}, {"ProgramAlreadyRunning", "Text"},
-    {"UploadScreenshotOnServer", "Caption"}, {"UploadScreenshotOnServer", "ErrorUpload"},
-    {"UploadScreenshotOnServer", "SuccessfulUpload"},
-    {"Hint", "AllocateArea"}, {"Hint", "DrawInArea"}, {"Hint", "EraseDrawn"}, {"Hint", "SaveScreenshot"},
-    {"Hint", "CancelMakeScreenshot"},
-    {"PopupMenuTray", "MakeScreenshot"}, {"PopupMenuTray", "CopyInClipboard"},
-    {"PopupMenuTray", "CopyInClipboard_LastURL"}, {"PopupMenuTray", "CopyInClipboard_LastScreenshot"},
-    {"PopupMenuTray", "OpenFolderWithScreenshots"}, {"PopupMenuTray", "SettingsProgram"},
-    {"PopupMenuTray", "AboutProgram"}, {"PopupMenuTray", "Exit"},
-    {"SettingsProgram", "Caption"}, {"SettingsProgram", "Title"}, {"SettingsProgram", "Description"},
-    {"SettingsProgram", "Close"},
-    {"ProgramSettings->ParametersProgram", "Caption"}, {"ProgramSettings->ParametersProgram", "AutoRun"},
-    {"ProgramSettings->ParametersProgram", "ShowHint"}, {"ProgramSettings->ParametersProgram", "ShowSize"},
-    {"ProgramSettings->ParametersProgram", "ShowLine"}, {"ProgramSettings->ParametersProgram", "LanguageInterface"},
-    {"ProgramSettings->ParametersProgram", "HotKey"},
-    {"ProgramSettings->ParametersScreenshot", "Caption"}, {"ProgramSettings->ParametersScreenshot", "PathSaveScreenshot"},
-    {"ProgramSettings->ParametersScreenshot", "SelectDirectory"},
-    {"ProgramSettings->ParametersScreenshot", "UploadOnServer"},
-    {"ProgramSettings->ParametersScreenshot", "SaveInFile"},
-    {"ProgramSettings->ParametersScreenshot", "FormatSaveInFile"},
-    {"AboutProgram", "Caption"}, {"AboutProgram", "NameProgram"}, {"AboutProgram", "Version"}, {"AboutProgram", "Bit"},
-    {"AboutProgram", "DataBuild"}, {"AboutProgram", "Author"}, {"AboutProgram", "DescriptionProgram"},
-    {"AboutProgram", "HomePage"}, {"AboutProgram", "Close"},
-    {"CopyClipboardLastURL", "Caption"}, {"CopyClipboardLastURL", "Text"},
-    {"CopyClipboardLastScreenshot", "Caption"}, {"CopyClipboardLastScreenshot", "Text"},
-};
+// The vocabulary the program reads, from the table the windows use.
+std::set<std::pair<std::string, std::string>> Vocabulary() {
+    std::set<std::pair<std::string, std::string>> all;
+    for (const kadrix::TextKey& key : kadrix::kInterfaceTexts) {
+        all.emplace(kadrix::Utf16ToUtf8(key.Section), kadrix::Utf16ToUtf8(key.Key));
+    }
+    return all;
+}
 
 }  // namespace
 
 TEST(LanguageFiles, CarryTheWholeVocabulary) {
+    ASSERT_EQ(Vocabulary().size(), kadrix::kInterfaceTexts.size()) << "a section and key listed twice";
     for (const char* name : {"Russian.ini", "English.ini"}) {
         const std::string bytes = ReadLanguageFile(name);
         ASSERT_TRUE(bytes.starts_with("\xEF\xBB\xBF")) << name;
@@ -73,7 +55,7 @@ TEST(LanguageFiles, CarryTheWholeVocabulary) {
                 EXPECT_FALSE(line.Value.empty()) << name << ": " << key.first << "/" << key.second << " is empty";
             }
         }
-        EXPECT_EQ(found, kVocabulary) << name;
+        EXPECT_EQ(found, Vocabulary()) << name;
         // The hints name the keys that the hint panel shows in red.
         EXPECT_NE(ini.ReadString(u"Hint", u"DrawInArea", u"").find(u"Shift"), std::u16string::npos) << name;
         EXPECT_NE(ini.ReadString(u"Hint", u"EraseDrawn", u"").find(u"Ctrl"), std::u16string::npos) << name;
