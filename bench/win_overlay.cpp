@@ -12,7 +12,8 @@
 
 #include "core/Utf.h"
 #include "image/Jpeg.h"
-#include "shell/Forms.h"
+#include "shell/ProgramWindows.h"
+#include "support/TempFolder.h"
 #include "win32/Dib.h"
 #include "win32/Files.h"
 #include "win32/WinText.h"
@@ -70,14 +71,15 @@ void Open(HWND overlay, int x = 100, int y = 100) {
 }  // namespace
 
 int main() {
-    const std::wstring dir = kadrix::win::ExeDirectory();
+    const testsupport::TempFolder folder;
+    const std::wstring& dir = folder.Path();
     const std::wstring shots = dir + L"bench-shots\\";
     CreateDirectoryW(shots.c_str(), nullptr);
     kadrix::win::WriteFileSafely(dir + L"Settings.ini",
                                  "\xEF\xBB\xBF[Main]\r\nShowHint=1\r\nShowLine=1\r\nShowSize=1\r\n[Screenshot]\r\nSavePath=" +
                                      kadrix::Utf16ToUtf8(kadrix::win::U(shots)) +
                                      "\r\nSaveInFile=1\r\nUploadOnServer=1\r\nFormatSaveInFile=0\r\n");
-    ProgramWindows forms;
+    ProgramWindows forms(dir);
     HWND overlay = forms.background.Handle();
     const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
     std::printf("monitor %dx%d\n", screenW, screenH);

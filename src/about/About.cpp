@@ -4,24 +4,22 @@
 
 using namespace kadrix::win;
 
-TForm_About* Form_About = nullptr;
-
-void TForm_About::Create() {
+void TForm_About::Create(HWND owner) {
     const DWORD style = WS_CAPTION | WS_SYSMENU;
     RECT rc{0, 0, 420, 200};
     AdjustWindowRectEx(&rc, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
     CreateHandle({L"TForm_About", 0, GetSysColorBrush(COLOR_BTNFACE), LoadIconW(GetModuleHandleW(nullptr), L"MAINICON"),
                   nullptr},
                  WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, style, L"О программе", CW_USEDEFAULT, CW_USEDEFAULT,
-                 rc.right - rc.left, rc.bottom - rc.top, nullptr);
+                 rc.right - rc.left, rc.bottom - rc.top, owner);
     HWND hwnd = Handle();
-    font_ = CreateFontW(-Scale(hwnd, 11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0,
-                        L"Tahoma");
+    font_.Reset(CreateFontW(-Scale(hwnd, 11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY,
+                            0, L"Tahoma"));
     auto add = [&](const wchar_t* cls, const wchar_t* text, DWORD s, int x, int y, int w, int h, int id) {
         HWND c = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | s, Scale(hwnd, x), Scale(hwnd, y),
                                  Scale(hwnd, w), Scale(hwnd, h), hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  GetModuleHandleW(nullptr), nullptr);
-        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+        SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
         return c;
     };
     Label_NameProgram = add(L"STATIC", L"Kadrix", SS_LEFT, 16, 16, 380, 20, 0);
@@ -54,10 +52,6 @@ LRESULT TForm_About::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         ShowWindow(Handle(), SW_HIDE);
         return 0;
-    case WM_NCDESTROY:
-        if (font_) DeleteObject(font_);
-        font_ = nullptr;
-        break;
     }
     return Default(msg, wParam, lParam);
 }

@@ -2,95 +2,47 @@
 
 #include <windows.h>
 #include <windowsx.h>
-#include <shellapi.h>
-#include <commctrl.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "about/About.h"
-#include "localisation/LineBreakMarkup.h"
-#include "settings/SettingsProgram.h"
+#include "localisation/InterfaceTexts.h"
+#include "overlay/HotKeys.h"
+#include "overlay/OverlayPaint.h"
 #include "win32/ErrorHandler.h"
-#include "win32/Paint.h"
 #include "win32/WinText.h"
 
 using namespace kadrix;
 using namespace kadrix::win;
 
-TForm_Background* Form_Background = nullptr;
-
 namespace {
-
-constexpr COLORREF kTransparentColor = RGB(0, 255, 0);
-constexpr COLORREF kRed = RGB(255, 0, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255);
-constexpr COLORREF kBlack = RGB(0, 0, 0);
 
 constexpr UINT_PTR kTimerDrawing = 1;        // Timer_Drawing
 constexpr UINT_PTR kTimerFormAppearance = 2; // Timer_FormAppearance
 constexpr UINT kDrawingInterval = 5;
 constexpr UINT kFadeInterval = 10;
 
-constexpr int kHotKeyScreenshot = 1;
-constexpr int kHotKeyEnter = 2;
-constexpr int kHotKeyEsc = 3;
-
-constexpr UINT kTrayMessage = WM_APP + 1;
-constexpr UINT kTrayId = 1;
-
-enum MenuId : UINT {
-    PopupMenu_MakeScreenshot = 201,
-    PopupMenu_CopyInClipboard_LastURL,
-    PopupMenu_CopyInClipboard_LastScreenshot,
-    PopupMenu_OpenFolderWithScreenshots,
-    PopupMenu_SettingsProgram,
-    PopupMenu_AboutProgram,
-    PopupMenu_Exit,
-};
-
-// The mouse messages that the overlay and its hint panel route to the handlers.
-bool IsRoutedMouseMessage(UINT msg) {
-    switch (msg) {
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONDBLCLK:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void Fill(HDC dc, const RECT& rc, COLORREF color) {
-    SetBkColor(dc, color);
-    ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
-}
-
 // A rectangle shape: a 1-pixel frame in one colour around a fill in another.
 void FramedRect(HDC dc, const Rect& r, COLORREF frame, COLORREF fill) {
     if (r.Empty()) return;
-    Fill(dc, ToRECT(r), frame);
-    if (r.Width > 2 && r.Height > 2) Fill(dc, RECT{r.Left + 1, r.Top + 1, r.Right() - 1, r.Bottom() - 1}, fill);
+    FillSolid(dc, ToRECT(r), frame);
+    if (r.Width > 2 && r.Height > 2) FillSolid(dc, RECT{r.Left + 1, r.Top + 1, r.Right() - 1, r.Bottom() - 1}, fill);
 }
 
-std::vector<MonitorBounds> MonitorList() {
+std::vector<MonitorBounds> SystemMonitors() {
     std::vector<MonitorBounds> monitors;
     EnumDisplayMonitors(
         nullptr, nullptr,
-        [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM data) noexcept -> BOOL {
             MONITORINFO info{};
             info.cbSize = sizeof info;
-            if (GetMonitorInfoW(monitor, &info)) {
-                const RECT& r = info.rcMonitor;
+            if (!GetMonitorInfoW(monitor, &info)) return TRUE;
+            const RECT& r = info.rcMonitor;
+            try {
                 reinterpret_cast<std::vector<MonitorBounds>*>(data)->push_back(
                     {r.left, r.top, r.right - r.left, r.bottom - r.top});
+            } catch (...) {
+                return FALSE;  // out of memory: the monitors found so far
             }
             return TRUE;
         },
@@ -109,14 +61,9 @@ int MonitorDpi(const MonitorBounds& monitor) {
     return static_cast<int>(x);
 }
 
-// "Kadrix.exe" gives "Kadrix": the file name up to its first dot, every
-// letter after the first in lower case.
-std::wstring ApplicationTitle() {
-    std::wstring name = ExePath();
-    name = name.substr(name.find_last_of(L"\\/") + 1);
-    name = name.substr(0, name.find(L'.'));
-    if (name.size() > 1) CharLowerBuffW(name.data() + 1, static_cast<DWORD>(name.size() - 1));
-    return name;
+bool ModifierHeld() {
+    return GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0 ||
+           GetKeyState(VK_LWIN) < 0 || GetKeyState(VK_RWIN) < 0;
 }
 
 }  // namespace
@@ -137,19 +84,12 @@ private:
     SelectObjectScope select_;
 };
 
-TForm_Background::TForm_Background() = default;
+TForm_Background::TForm_Background(const CaptureSettings& settings, WindowCommands& windows)
+    : settings_(settings), windows_(windows), monitors_(SystemMonitors) {}
+
 TForm_Background::~TForm_Background() { DestroyHandle(); }
 
 void TForm_Background::Create() {
-    menuCaptions_[0] = L"Сделать скриншот";
-    menuCaptions_[1] = L"Поместить в буфер обмена";
-    menuCaptions_[2] = L"URL последнего скриншота";
-    menuCaptions_[3] = L"Последний скриншот";
-    menuCaptions_[4] = L"Открыть папку со скриншотами";
-    menuCaptions_[5] = L"Настройки";
-    menuCaptions_[6] = L"О программе";
-    menuCaptions_[7] = L"Выход";
-
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     CreateHandle({L"TForm_Background", CS_DBLCLKS, nullptr, LoadIconW(instance, L"MAINICON"), nullptr},
                  WS_EX_TOOLWINDOW, WS_POPUP | WS_CLIPCHILDREN, L"Kadrix", 0, 0, 0, 0, nullptr);
@@ -164,15 +104,12 @@ void TForm_Background::FormCreate() {
     SetWindowLongPtrW(hwnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_LAYERED);
     SetLayeredWindowAttributes(hwnd, kTransparentColor, opacity_, LWA_ALPHA | LWA_COLORKEY);
 
-    const auto monitors = MonitorList();
+    const auto monitors = monitors_();
     const auto first = MonitorIndexForCursor(monitors, Cursor());
     UseDpi(first ? MonitorDpi(monitors[*first]) : 96);
 
     Panel_Hint.Create(this);
-
-    taskbarCreated_ = RegisterWindowMessageW(L"TaskbarCreated");
-    BuildMenu();
-    AddTrayIcon();
+    TrayIcon.Create(hwnd);
 }
 
 // ---- opening, placing, fading, closing ------------------------------------
@@ -184,13 +121,17 @@ Point TForm_Background::Cursor() const {
 }
 
 void TForm_Background::PopupMenu_MakeScreenshotClick() {
+    // An error box is task-modal: a capture opened under it would be a tinted
+    // screen that ignores the mouse.
+    if (ErrorBoxShown()) return;
     HWND hwnd = Handle();
-    RegisterHotKey(hwnd, kHotKeyEsc, 0, VK_ESCAPE);
+    if (!escHotKey_) escHotKey_ = RegisterHotKey(hwnd, kHotKeyEsc, 0, VK_ESCAPE) != FALSE;
     if (!Visible()) {
         FormShow();
         SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
     }
     SetForegroundWindow(hwnd);
+    SetFocus(hwnd);
     SetTimer(hwnd, kTimerFormAppearance, kFadeInterval, nullptr);
 }
 
@@ -218,7 +159,7 @@ void TForm_Background::UseDpi(int dpi) {
 }
 
 void TForm_Background::SettingPositionForm(Point PosCursor) {
-    const auto monitors = MonitorList();
+    const auto monitors = monitors_();
     if (const auto index = MonitorIndexForCursor(monitors, PosCursor)) UseDpi(MonitorDpi(monitors[*index]));
     if (!scene_->Place(monitors, PosCursor)) return;
     const auto& b = scene_->Bounds();
@@ -226,7 +167,7 @@ void TForm_Background::SettingPositionForm(Point PosCursor) {
 }
 
 void TForm_Background::SettingsForm(Point PosCursor) {
-    scene_->Reset(PosCursor, Form_SettingsProgram->GetShowLine(), Form_SettingsProgram->GetFormHint());
+    scene_->Reset(PosCursor, settings_.GetShowLine(), settings_.GetFormHint());
     SetOpacity(0);
     ApplySceneChanges();
 }
@@ -246,10 +187,13 @@ void TForm_Background::CancelScreenshot() {
     HWND hwnd = Handle();
     ShowWindow(hwnd, SW_HIDE);
     KillTimer(hwnd, kTimerDrawing);
-    UnregisterHotKey(hwnd, kHotKeyEsc);
-    UnregisterHotKey(hwnd, kHotKeyEnter);
+    if (escHotKey_) UnregisterHotKey(hwnd, kHotKeyEsc);
+    if (enterHotKey_) UnregisterHotKey(hwnd, kHotKeyEnter);
+    escHotKey_ = enterHotKey_ = enterArmed_ = false;
     // Closing in the middle of a drag must not leave the cursor trapped.
     LiftConfinement();
+    // A monitor-sized buffer is not kept while no capture is open.
+    backBuffer_.Release();
 }
 
 void TForm_Background::LiftConfinement() {
@@ -283,7 +227,18 @@ void TForm_Background::DownHotKeys(WPARAM id) {
     }
 }
 
+// Esc and Enter as the overlay's own key presses: they act only where the
+// system would not give them to us as hot keys, because another program
+// holds the combination.
+void TForm_Background::KeyPressed(WPARAM vk) {
+    if (!Visible() || ModifierHeld()) return;
+    if (vk == VK_ESCAPE && !escHotKey_) DownHotKeys(kHotKeyEsc);
+    if (vk == VK_RETURN && enterArmed_ && !enterHotKey_) DownHotKeys(kHotKeyEnter);
+}
+
 void TForm_Background::FormMouseLeave() {
+    // A leave queued behind Esc must not bring a cancelled capture back.
+    if (!Visible()) return;
     const Point cursor = Cursor();
     if (!scene_->ShouldFollowCursor(cursor)) return;
     ShowWindow(Handle(), SW_HIDE);
@@ -306,7 +261,7 @@ void TForm_Background::FormMouseDown(MouseButton button) {
 }
 
 void TForm_Background::FormMouseMove(bool leftHeld) {
-    scene_->MouseMove(Cursor(), leftHeld, Form_SettingsProgram->GetShowSize());
+    scene_->MouseMove(Cursor(), leftHeld, settings_.GetShowSize());
     ApplySceneChanges();
 }
 
@@ -315,7 +270,8 @@ void TForm_Background::FormMouseUp(MouseButton button) {
     if (result == Release::Ignored) return;
     ApplySceneChanges();
     if (result == Release::Finished) {
-        RegisterHotKey(Handle(), kHotKeyEnter, 0, VK_RETURN);
+        enterArmed_ = true;
+        if (!enterHotKey_) enterHotKey_ = RegisterHotKey(Handle(), kHotKeyEnter, 0, VK_RETURN) != FALSE;
         SetTimer(Handle(), kTimerDrawing, kDrawingInterval, nullptr);
     }
     LiftConfinement();
@@ -427,7 +383,7 @@ void TForm_Background::Timer_DrawingTimer() {
 // ---- painting -------------------------------------------------------------
 
 void TForm_Background::PaintTo(HDC dc, const RECT& clip) {
-    Fill(dc, clip, GetSysColor(COLOR_APPWORKSPACE));
+    FillSolid(dc, clip, GetSysColor(COLOR_APPWORKSPACE));
     SetBkMode(dc, TRANSPARENT);
     SelectObjectScope font(dc, readoutFont_.Get());
     SetTextColor(dc, kWhite);
@@ -441,7 +397,7 @@ void TForm_Background::PaintTo(HDC dc, const RECT& clip) {
         switch (item) {
         case Item::LineX:
         case Item::LineY:
-            Fill(dc, visible, kWhite);
+            FillSolid(dc, visible, kWhite);
             break;
         case Item::Screen:
             FramedRect(dc, state.Bounds, kRed, kTransparentColor);
@@ -458,7 +414,7 @@ void TForm_Background::PaintTo(HDC dc, const RECT& clip) {
         case Item::TextY:
         case Item::TextW:
         case Item::TextH:
-            Fill(dc, visible, kBlack);
+            FillSolid(dc, visible, kBlack);
             break;
         default: {
             const auto text = scene_->Text(item);
@@ -487,140 +443,64 @@ void TForm_Background::OnPaint() {
     }
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(Handle(), &ps);
+    struct EndPaintScope {
+        HWND hwnd;
+        PAINTSTRUCT* ps;
+        ~EndPaintScope() { EndPaint(hwnd, ps); }
+    } endPaint{Handle(), &ps};
     if (rects.empty()) rects.push_back(ps.rcPaint);
     RECT client;
     GetClientRect(Handle(), &client);
-    if (!backDc_ || backSize_.cx != client.right || backSize_.cy != client.bottom) {
-        // One back buffer the size of the overlay, made at the first paint
-        // after a placement and reused by every paint after it.
-        backDc_.Reset(CreateCompatibleDC(dc));
-        backBitmap_.Reset(CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1), std::max<LONG>(client.bottom, 1)));
-        SelectObject(backDc_.Get(), backBitmap_.Get());
-        backSize_ = SIZE{client.right, client.bottom};
-    }
+    // One back buffer the size of the overlay, made at the first paint of a
+    // capture and reused by every paint until it closes.
+    HDC back = backBuffer_.Ensure(dc, client.right, client.bottom);
     for (const RECT& clip : rects) {
         const int width = clip.right - clip.left;
         const int height = clip.bottom - clip.top;
         if (width <= 0 || height <= 0) continue;
         ++painted_.Paints;
         painted_.Pixels += static_cast<unsigned long long>(width) * height;
-        const int saved = SaveDC(backDc_.Get());
-        IntersectClipRect(backDc_.Get(), clip.left, clip.top, clip.right, clip.bottom);
-        PaintTo(backDc_.Get(), clip);
-        RestoreDC(backDc_.Get(), saved);
-        BitBlt(dc, clip.left, clip.top, width, height, backDc_.Get(), clip.left, clip.top, SRCCOPY);
+        const int saved = SaveDC(back);
+        IntersectClipRect(back, clip.left, clip.top, clip.right, clip.bottom);
+        PaintTo(back, clip);
+        RestoreDC(back, saved);
+        BitBlt(dc, clip.left, clip.top, width, height, back, clip.left, clip.top, SRCCOPY);
     }
-    EndPaint(Handle(), &ps);
 }
 
-// ---- tray icon and menu ---------------------------------------------------
+// ---- what the settings side drives ------------------------------------------
 
-void TForm_Background::BuildMenu() {
-    PopupMenu_TrayIcon.Reset(CreatePopupMenu());
-    PopupMenu_CopyInClipboard = CreatePopupMenu();
-    HMENU menu = PopupMenu_TrayIcon.Get();
-    AppendMenuW(menu, MF_STRING, PopupMenu_MakeScreenshot, L"");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(PopupMenu_CopyInClipboard), L"");
-    AppendMenuW(PopupMenu_CopyInClipboard, MF_STRING, PopupMenu_CopyInClipboard_LastURL, L"");
-    AppendMenuW(PopupMenu_CopyInClipboard, MF_STRING, PopupMenu_CopyInClipboard_LastScreenshot, L"");
-    AppendMenuW(menu, MF_STRING, PopupMenu_OpenFolderWithScreenshots, L"");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, PopupMenu_SettingsProgram, L"");
-    AppendMenuW(menu, MF_STRING, PopupMenu_AboutProgram, L"");
-    AppendMenuW(menu, MF_STRING, PopupMenu_Exit, L"");
-    UpdateMenuCaptions();
+bool TForm_Background::RegisterScreenshotHotKey(unsigned modifiers, unsigned key) {
+    UnregisterScreenshotHotKey();
+    screenshotHotKey_ = RegisterHotKey(Handle(), kHotKeyScreenshot, modifiers, key) != FALSE;
+    return screenshotHotKey_;
 }
 
-void TForm_Background::UpdateMenuCaptions() {
-    HMENU menu = PopupMenu_TrayIcon.Get();
-    auto set = [](HMENU m, UINT item, BOOL byPosition, const std::wstring& text) {
-        MENUITEMINFOW info{};
-        info.cbSize = sizeof info;
-        info.fMask = MIIM_STRING;
-        info.dwTypeData = const_cast<wchar_t*>(text.c_str());
-        SetMenuItemInfoW(m, item, byPosition, &info);
-    };
-    set(menu, PopupMenu_MakeScreenshot, FALSE,
-        shortcut_.empty() ? menuCaptions_[0] : menuCaptions_[0] + L"\t" + shortcut_);
-    set(menu, 2, TRUE, menuCaptions_[1]);
-    set(PopupMenu_CopyInClipboard, PopupMenu_CopyInClipboard_LastURL, FALSE, menuCaptions_[2]);
-    set(PopupMenu_CopyInClipboard, PopupMenu_CopyInClipboard_LastScreenshot, FALSE, menuCaptions_[3]);
-    set(menu, PopupMenu_OpenFolderWithScreenshots, FALSE, menuCaptions_[4]);
-    set(menu, PopupMenu_SettingsProgram, FALSE, menuCaptions_[5]);
-    set(menu, PopupMenu_AboutProgram, FALSE, menuCaptions_[6]);
-    set(menu, PopupMenu_Exit, FALSE, menuCaptions_[7]);
+void TForm_Background::UnregisterScreenshotHotKey() {
+    if (Handle()) UnregisterHotKey(Handle(), kHotKeyScreenshot);
+    screenshotHotKey_ = false;
 }
 
-void TForm_Background::SetMakeScreenshotShortcut(const std::wstring& shortcut) {
-    shortcut_ = shortcut;
-    UpdateMenuCaptions();
-}
-
-void TForm_Background::AddTrayIcon() {
-    if (!trayIcon_) {
-        // The image of the icon file drawn for the tray's size at this DPI
-        // (16, 20, 24 or 32 pixels), not a scaled copy of another.
-        HICON icon = nullptr;
-        if (FAILED(LoadIconMetric(GetModuleHandleW(nullptr), L"MAINICON", LIM_SMALL, &icon)) || !icon) {
-            const int size = GetSystemMetrics(SM_CXSMICON);
-            icon = static_cast<HICON>(
-                LoadImageW(GetModuleHandleW(nullptr), L"MAINICON", IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-        }
-        trayIcon_.Reset(icon);
-    }
-    NOTIFYICONDATAW data{};
-    data.cbSize = sizeof data;
-    data.hWnd = Handle();
-    data.uID = kTrayId;
-    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    data.uCallbackMessage = kTrayMessage;
-    data.hIcon = trayIcon_.Get();
-    lstrcpynW(data.szTip, ApplicationTitle().c_str(), ARRAYSIZE(data.szTip));
-    trayAdded_ = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-}
-
-void TForm_Background::TrayIconMouseDown() {
-    if (Form_SettingsProgram && Form_SettingsProgram->Visible()) Form_SettingsProgram->Close();
-    if (Form_About && Form_About->Visible()) Form_About->Close();
-}
-
-void TForm_Background::TrayIconClick() { PopupMenu_MakeScreenshotClick(); }
-
-void TForm_Background::ShowTrayMenu() {
-    POINT at{};
-    GetCursorPos(&at);
-    // Without this the menu would not close when the user clicks elsewhere.
-    SetForegroundWindow(Handle());
-    TrackPopupMenuEx(PopupMenu_TrayIcon.Get(), TPM_RIGHTBUTTON, at.x, at.y, Handle(), nullptr);
-    PostMessageW(Handle(), WM_NULL, 0, 0);
-}
-
-void TForm_Background::PopupMenu_SettingsProgramClick() { Form_SettingsProgram->Show(); }
-void TForm_Background::PopupMenu_AboutProgramClick() { Form_About->Show(); }
-void TForm_Background::PopupMenu_ExitClick() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
+void TForm_Background::SetMakeScreenshotShortcut(const std::wstring& shortcut) { TrayIcon.SetShortcut(shortcut); }
 
 void TForm_Background::ApplyLanguage(const IniFile& language) {
-    auto text = [&](std::u16string_view section, std::u16string_view key) {
-        return W(language.ReadString(section, key, u""));
-    };
-    constexpr std::u16string_view hintKeys[5] = {u"AllocateArea", u"DrawInArea", u"EraseDrawn", u"SaveScreenshot",
-                                                 u"CancelMakeScreenshot"};
-    std::wstring hints[5];
-    for (int i = 0; i < 5; ++i) hints[i] = L"\u2981 " + text(u"Hint", hintKeys[i]);
+    auto text = [&](InterfaceText key) { return W(ReadText(language, key)); };
+    std::array<std::wstring, 5> hints;
+    for (size_t i = 0; i < hints.size(); ++i) {
+        hints[i] = L"\u2981 " + text(static_cast<InterfaceText>(static_cast<size_t>(InterfaceText::Hint_AllocateArea) + i));
+    }
     Panel_Hint.SetHints(hints);
 
-    constexpr std::u16string_view menuKeys[8] = {u"MakeScreenshot", u"CopyInClipboard", u"CopyInClipboard_LastURL",
-                                                 u"CopyInClipboard_LastScreenshot", u"OpenFolderWithScreenshots",
-                                                 u"SettingsProgram", u"AboutProgram", u"Exit"};
-    for (int i = 0; i < 8; ++i) menuCaptions_[i] = text(u"PopupMenuTray", menuKeys[i]);
-    UpdateMenuCaptions();
+    std::array<std::wstring, 8> captions;
+    for (size_t i = 0; i < captions.size(); ++i) {
+        captions[i] = text(static_cast<InterfaceText>(static_cast<size_t>(InterfaceText::PopupMenuTray_MakeScreenshot) + i));
+    }
+    TrayIcon.SetCaptions(captions);
 
-    CopyClipboardLastURL_Caption = text(u"CopyClipboardLastURL", u"Caption");
-    CopyClipboardLastURL_Text = W(ReplaceLineBreakMarkup(language.ReadString(u"CopyClipboardLastURL", u"Text", u"")));
-    CopyClipboardLastScreenshot_Caption = text(u"CopyClipboardLastScreenshot", u"Caption");
-    CopyClipboardLastScreenshot_Text =
-        W(ReplaceLineBreakMarkup(language.ReadString(u"CopyClipboardLastScreenshot", u"Text", u"")));
+    CopyClipboardLastURL_Caption = text(InterfaceText::CopyClipboardLastURL_Caption);
+    CopyClipboardLastURL_Text = W(ReadMessageText(language, InterfaceText::CopyClipboardLastURL_Text));
+    CopyClipboardLastScreenshot_Caption = text(InterfaceText::CopyClipboardLastScreenshot_Caption);
+    CopyClipboardLastScreenshot_Text = W(ReadMessageText(language, InterfaceText::CopyClipboardLastScreenshot_Text));
 }
 
 std::wstring TForm_Background::GetLastURLAdress() const {
@@ -633,11 +513,56 @@ void TForm_Background::SetLastURLAdress(const std::wstring& url) {
     LastURLAdress = url;
 }
 
+// ---- tray icon and menu -----------------------------------------------------
+
+void TForm_Background::TrayIconMouseDown() { windows_.CloseSettingsAndAbout(); }
+
+void TForm_Background::TrayIconClick() { PopupMenu_MakeScreenshotClick(); }
+
+void TForm_Background::TrayMessage(UINT mouseMessage) {
+    // Nothing opens under an error box, and a press would close windows
+    // whose closing may be what raised it.
+    if (ErrorBoxShown()) {
+        leftPressedOnTray_ = false;
+        return;
+    }
+    switch (mouseMessage) {
+    case WM_LBUTTONDOWN:
+        leftPressedOnTray_ = true;
+        TrayIconMouseDown();
+        break;
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        TrayIconMouseDown();
+        break;
+    case WM_LBUTTONUP:
+        if (leftPressedOnTray_) {
+            leftPressedOnTray_ = false;
+            TrayIconClick();
+        }
+        break;
+    case WM_RBUTTONUP:
+        TrayIcon.ShowMenu();
+        break;
+    }
+}
+
+void TForm_Background::PopupMenu_SettingsProgramClick() {
+    if (!ErrorBoxShown()) windows_.ShowSettings();
+}
+
+void TForm_Background::PopupMenu_AboutProgramClick() {
+    if (!ErrorBoxShown()) windows_.ShowAbout();
+}
+
+void TForm_Background::PopupMenu_ExitClick() { PostMessageW(Handle(), WM_CLOSE, 0, 0); }
+
 // ---- messages -------------------------------------------------------------
 
 LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == taskbarCreated_ && taskbarCreated_ != 0) {
-        AddTrayIcon();
+    if (TrayIcon.IsTaskbarCreated(msg)) {
+        TrayIcon.Add();
         return 0;
     }
     if (IsRoutedMouseMessage(msg)) {
@@ -669,6 +594,9 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_ERASEBKGND:
         return 1;
     case WM_KEYDOWN:
+        TrackModifier(wParam, true);
+        KeyPressed(wParam);
+        break;
     case WM_SYSKEYDOWN:
         TrackModifier(wParam, true);
         break;
@@ -692,27 +620,16 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
             ClipCursor(nullptr);
         }
         return 0;
-    case kTrayMessage:
-        switch (LOWORD(lParam)) {
-        case WM_LBUTTONDOWN:
-            leftPressedOnTray_ = true;
-            TrayIconMouseDown();
-            break;
-        case WM_LBUTTONDBLCLK:
-        case WM_RBUTTONDOWN:
-        case WM_MBUTTONDOWN:
-            TrayIconMouseDown();
-            break;
-        case WM_LBUTTONUP:
-            if (leftPressedOnTray_) {
-                leftPressedOnTray_ = false;
-                TrayIconClick();
-            }
-            break;
-        case WM_RBUTTONUP:
-            ShowTrayMenu();
-            break;
+    case WM_SYSCOMMAND:
+        // Alt+F4 on the overlay gives up the capture, as Esc does; only the
+        // tray menu's Exit ends the program.
+        if ((wParam & 0xFFF0) == SC_CLOSE) {
+            CancelScreenshot();
+            return 0;
         }
+        break;
+    case TTrayIcon::kMessage:
+        TrayMessage(LOWORD(lParam));
         return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -732,94 +649,9 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
         return 0;
     case WM_DESTROY:
         ClipCursor(nullptr);
-        if (trayAdded_) {
-            NOTIFYICONDATAW data{};
-            data.cbSize = sizeof data;
-            data.hWnd = Handle();
-            data.uID = kTrayId;
-            Shell_NotifyIconW(NIM_DELETE, &data);
-            trayAdded_ = false;
-        }
-        PopupMenu_TrayIcon.Reset();  // destroys the submenu with it
-        PopupMenu_CopyInClipboard = nullptr;
+        backBuffer_.Release();
+        TrayIcon.Remove();
         break;
-    }
-    return Default(msg, wParam, lParam);
-}
-
-// ---- the hint panel -------------------------------------------------------
-
-void THintPanel::Create(TForm_Background* owner) {
-    owner_ = owner;
-    const auto& panel = owner->Scene().Panel();
-    CreateHandle({L"TPanel_Hint", CS_DBLCLKS, nullptr, nullptr, nullptr}, 0, WS_CHILD | WS_CLIPSIBLINGS, L"",
-                 panel.Bounds.Left, panel.Bounds.Top, panel.Bounds.Width, panel.Bounds.Height, owner->Handle());
-    const wchar_t* builtIn[5] = {
-        L"\u2981 Выделите область экрана",
-        L"\u2981 Для рисования в выделенной области -  нажмите и удерживайте клавишу Shift",
-        L"\u2981 Чтобы стереть нарисованное - нажмите и удерживайте клавишу Ctrl",
-        L"\u2981 Чтобы сохранить сделанный скриншот - нажмите клавишу Enter",
-        L"\u2981 Передумали делать скриншот - нажмите клавишу Esc",
-    };
-    for (int i = 0; i < 5; ++i) hints_[i] = builtIn[i];
-}
-
-void THintPanel::SetHints(const std::wstring (&texts)[5]) {
-    for (int i = 0; i < 5; ++i) hints_[i] = texts[i];
-    if (Handle()) InvalidateRect(Handle(), nullptr, FALSE);
-}
-
-void THintPanel::Paint(HDC dc, const RECT& clip) {
-    const OverlayScene& scene = owner_->Scene();
-    Fill(dc, clip, kBlack);
-    Font font(CreateFontW(-scene.Metrics().HintFontHeight, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0,
-                          CLEARTYPE_QUALITY, 0, L"Tahoma"));
-    SelectObjectScope select(dc, font.Get());
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, kWhite);
-    constexpr PanelItem labels[5] = {PanelItem::Hint1, PanelItem::Hint2, PanelItem::Hint3, PanelItem::Hint4,
-                                     PanelItem::Hint5};
-    for (int i = 0; i < 5; ++i) {
-        RECT rc = ToRECT(scene.Get(labels[i]).Bounds);
-        DrawTextW(dc, hints_[i].c_str(), static_cast<int>(hints_[i].size()), &rc,
-                  (i == 0 ? DT_SINGLELINE : DT_WORDBREAK) | DT_NOPREFIX | DT_LEFT | DT_TOP);
-    }
-    for (PanelItem line : {PanelItem::LineHintX, PanelItem::LineHintY}) {
-        const ItemState& state = scene.Get(line);
-        if (state.Visible) Fill(dc, ToRECT(state.Bounds), kWhite);
-    }
-}
-
-LRESULT THintPanel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (IsRoutedMouseMessage(msg)) {
-        if (msg == WM_MOUSEMOVE) {
-            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
-            TrackMouseEvent(&track);
-        }
-        const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        owner_->DispatchMouse(msg, wParam,
-                              [&](kadrix::MouseEvent ev) { return owner_->scene_->RoutesOnPanel(at, ev); });
-        return 0;
-    }
-    switch (msg) {
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(Handle(), &ps);
-        PaintBuffered(dc, ps.rcPaint, [&](HDC buffer) { Paint(buffer, ps.rcPaint); });
-        EndPaint(Handle(), &ps);
-        return 0;
-    }
-    case WM_PRINTCLIENT: {
-        RECT rc;
-        GetClientRect(Handle(), &rc);
-        Paint(reinterpret_cast<HDC>(wParam), rc);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_MOUSELEAVE:
-        owner_->FormMouseLeave();
-        return 0;
     }
     return Default(msg, wParam, lParam);
 }

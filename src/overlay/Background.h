@@ -1,43 +1,33 @@
 #pragma once
 // The capture overlay: the program's main window. It covers one monitor while
 // a capture is open, owns the tray icon and its menu, and takes the screenshot.
+#include <array>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
-#include "localisation/IniFile.h"
+#include "overlay/HintPanel.h"
 #include "overlay/OverlayScene.h"
+#include "overlay/ScreenshotKeyAndTexts.h"
+#include "overlay/TrayIcon.h"
+#include "overlay/WindowCommands.h"
+#include "settings/CaptureSettings.h"
 #include "win32/Handles.h"
+#include "win32/Paint.h"
 #include "win32/Window.h"
 
-class TForm_Background;
-
-// An overlay rectangle as the Windows API takes it (right and bottom exclusive).
-inline RECT ToRECT(const kadrix::Rect& r) { return RECT{r.Left, r.Top, r.Right(), r.Bottom()}; }
-
-// The hint panel: a real child window, so that it lies above every painted
-// item of the overlay.
-class THintPanel : public kadrix::win::Window {
+class TForm_Background : public kadrix::win::Window, public ScreenshotKeyAndTexts {
 public:
-    void Create(TForm_Background* owner);
-    void SetHints(const std::wstring (&texts)[5]);
+    // The monitors in the system's order; tests give their own.
+    using MonitorSource = std::function<std::vector<kadrix::MonitorBounds>()>;
 
-protected:
-    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
-
-private:
-    void Paint(HDC dc, const RECT& clip);
-    TForm_Background* owner_ = nullptr;
-    std::wstring hints_[5];
-};
-
-class TForm_Background : public kadrix::win::Window {
-public:
-    TForm_Background();
+    TForm_Background(const CaptureSettings& settings, WindowCommands& windows);
     ~TForm_Background() override;
 
     void Create();
+    void SetMonitorSource(MonitorSource source) { monitors_ = std::move(source); }
 
     // Opening and closing a capture.
     void PopupMenu_MakeScreenshotClick();
@@ -55,8 +45,11 @@ public:
 
     void ScreenCaptureRect();
 
-    void SetMakeScreenshotShortcut(const std::wstring& shortcut);
-    void ApplyLanguage(const kadrix::IniFile& language);
+    // What the settings side drives.
+    bool RegisterScreenshotHotKey(unsigned modifiers, unsigned key) override;
+    void UnregisterScreenshotHotKey() override;
+    void SetMakeScreenshotShortcut(const std::wstring& shortcut) override;
+    void ApplyLanguage(const kadrix::IniFile& language) override;
 
     // The address of the last upload; written by upload workers on their own
     // threads, so it is only reached through these two.
@@ -64,7 +57,8 @@ public:
     void SetLastURLAdress(const std::wstring& url);
 
     const kadrix::OverlayScene& Scene() const { return *scene_; }
-    HMENU TrayMenu() const { return PopupMenu_TrayIcon.Get(); }
+    HMENU TrayMenu() const { return TrayIcon.Menu(); }
+    bool HoldsBackBuffer() const { return backBuffer_.Held(); }
 
     // How much the overlay has painted: benchmarks and tests hold us to
     // repainting only what changed.
@@ -78,11 +72,13 @@ public:
     // whose origin is the overlay's top-left corner.
     void PaintTo(HDC dc, const RECT& clip);
 
-    // The mouse handlers, also called by the hint panel for the events it routes.
+    // The mouse handlers, also reached from the hint panel.
     void FormMouseDown(kadrix::MouseButton button);
     void FormMouseMove(bool leftHeld);
     void FormMouseUp(kadrix::MouseButton button);
     void FormMouseLeave();
+    // Hands a mouse message to the handlers when routes() lets its event through.
+    void DispatchMouse(UINT msg, WPARAM wParam, const std::function<bool(kadrix::MouseEvent)>& routes);
 
     std::wstring CopyClipboardLastURL_Caption, CopyClipboardLastURL_Text;
     std::wstring CopyClipboardLastScreenshot_Caption, CopyClipboardLastScreenshot_Text;
@@ -101,54 +97,49 @@ private:
     bool ShiftDown() const;
     bool CtrlDown() const;
     void TrackModifier(WPARAM vk, bool down);
+    void KeyPressed(WPARAM vk);
     void TrayIconClick();
     void TrayIconMouseDown();
-    void AddTrayIcon();
-    void ShowTrayMenu();
-    void BuildMenu();
-    void UpdateMenuCaptions();
+    void TrayMessage(UINT mouseMessage);
     void SetOpacity(BYTE opacity);
     void UseDpi(int dpi);
     void ApplySceneChanges();
     void LiftConfinement();
     void OnPaint();
     kadrix::Point Cursor() const;
-    // Hands a mouse message to the handlers when routes() lets its event through.
-    void DispatchMouse(UINT msg, WPARAM wParam, const std::function<bool(kadrix::MouseEvent)>& routes);
+
+    const CaptureSettings& settings_;
+    WindowCommands& windows_;
+    MonitorSource monitors_;
 
     // The font outlives the measurer that selects it, the measurer the scene.
     kadrix::win::Font readoutFont_;
     kadrix::win::Pen drawingPen_;
     std::unique_ptr<ReadoutMeasurer> measurer_;
     std::unique_ptr<kadrix::OverlayScene> scene_;
+    TTrayIcon TrayIcon;
     THintPanel Panel_Hint;
-    kadrix::win::Menu PopupMenu_TrayIcon;
-    HMENU PopupMenu_CopyInClipboard = nullptr;
-    kadrix::win::Icon trayIcon_;
-    UINT taskbarCreated_ = 0;
-    bool trayAdded_ = false;
     bool leftPressedOnTray_ = false;
     bool trackingLeave_ = false;
     bool dragging_ = false;
+    // Whether Esc and Enter are ours as hot keys; when another program holds
+    // one, the overlay's own key messages do its job.
+    bool escHotKey_ = false;
+    bool enterHotKey_ = false;
+    bool enterArmed_ = false;
+    bool screenshotHotKey_ = false;
     PaintStats painted_;
     // Where strokes may stand since the overlay was last painted whole: the
     // capture reads the overlay's own pixels only there.
     RECT strokeArea_{};
-    kadrix::win::MemoryDc backDc_;
-    kadrix::win::Bitmap backBitmap_;
-    SIZE backSize_{};
+    // Lives from the first paint of a capture to its close.
+    kadrix::win::BackBuffer backBuffer_;
     bool shiftHeld_ = false;
     bool ctrlHeld_ = false;
     BYTE opacity_ = 255;
     int dpi_ = 0;
-    std::wstring menuCaptions_[8];
-    std::wstring shortcut_;
 
     mutable std::mutex lastUrlLock_;
     std::wstring LastURLAdress;
     std::wstring PathLastImage;
-
-    friend class THintPanel;
 };
-
-extern TForm_Background* Form_Background;

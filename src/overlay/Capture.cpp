@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <optional>
+#include <vector>
 
 #include "core/Error.h"
 #include "image/Bmp.h"
@@ -10,7 +11,8 @@
 #include "image/Jpeg.h"
 #include "image/ScreenshotFile.h"
 #include "overlay/Background.h"
-#include "settings/SettingsProgram.h"
+#include "overlay/CapturePlan.h"
+#include "overlay/OverlayPaint.h"
 #include "upload/UploadImageOnServer.h"
 #include "win32/Clipboard.h"
 #include "win32/Dib.h"
@@ -53,53 +55,45 @@ void TForm_Background::ScreenCaptureRect() {
     }
     // The strokes exist only as the overlay's own pixels; they are read
     // where strokes were drawn and where the eraser stands, not everywhere.
-    RECT marks = strokeArea_;
+    std::vector<Rect> erasers;
     for (Item eraser : {Item::EraserWhite, Item::EraserBlack}) {
-        const ItemState& state = scene_->Get(eraser);
-        if (!state.Visible) continue;
-        const RECT bounds = ToRECT(state.Bounds);
-        UnionRect(&marks, &marks, &bounds);
+        if (scene_->Get(eraser).Visible) erasers.push_back(scene_->Get(eraser).Bounds);
     }
-    const RECT areaRect = ToRECT(area);
-    RECT overlap;
-    if (IntersectRect(&overlap, &marks, &areaRect)) {
-        const int width = overlap.right - overlap.left, height = overlap.bottom - overlap.top;
-        DibSection24 overlayImage(width, height);
+    const Rect marks = OverlayPixelsToRead(area, FromRECT(strokeArea_), erasers);
+    if (!marks.Empty()) {
+        DibSection24 overlayImage(marks.Width, marks.Height);
         WindowDc own(Handle());
-        Grab(overlayImage, own.Get(), overlap.left, overlap.top);
+        Grab(overlayImage, own.Get(), marks.Left, marks.Top);
         ImageView24 under = screenImage.View();
-        under.data = under.Row(overlap.top - area.Top) + (overlap.left - area.Left) * 3;
-        under.width = width;
-        under.height = height;
+        under.data = under.Row(marks.Top - area.Top) + (marks.Left - area.Left) * 3;
+        under.width = marks.Width;
+        under.height = marks.Height;
         LayKeyedOver(under, overlayImage.View());
     }
     const ConstImageView24 image = screenImage.View();
 
+    const bool saveInFile = settings_.GetSaveInFile();
+    const CapturePlan plan =
+        PlanCapture(saveInFile, saveInFile ? settings_.GetFormatSaveInFile() : 0, settings_.GetUploadOnServer());
     std::optional<std::string> jpeg;  // encoded once, shared by the file and the upload
-    auto jpegBytes = [&]() -> const std::string& {
-        if (!jpeg) jpeg = EncodeJpeg(image);
-        return *jpeg;
-    };
+    if (plan.NeedJpeg) jpeg = EncodeJpeg(image);
 
-    if (Form_SettingsProgram->GetSaveInFile()) {
-        const std::wstring savePath = Form_SettingsProgram->GetSavePath();
+    if (plan.WriteFile) {
+        const std::wstring savePath = settings_.GetSavePath();
         SYSTEMTIME now;
         GetLocalTime(&now);
         const LocalDateTime stamp{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-        const int format = Form_SettingsProgram->GetFormatSaveInFile();
-        const std::wstring fileName = W(ScreenshotFileName(U(savePath), stamp, format));
-        if (format == 0) {
-            WriteFileSafely(fileName, jpegBytes());
-        } else {
-            WriteFileSafely(fileName, EncodeBmp(image));
-        }
+        const bool asJpeg = plan.Format == ScreenshotFormat::Jpeg;
+        const std::wstring fileName = W(ScreenshotFileName(U(savePath), stamp, asJpeg ? 0 : 1));
+        WriteFileSafely(fileName, asJpeg ? *jpeg : EncodeBmp(image));
         PathLastImage = fileName;
     }
 
-    if (Form_SettingsProgram->GetUploadOnServer()) {
-        auto* worker = new TThreadUploadImageOnServer(true, jpegBytes(), this);
+    if (plan.Upload) {
+        auto* worker = new TThreadUploadImageOnServer(true, *jpeg, this);
         worker->Start();
-    } else {
+    }
+    if (plan.Clipboard) {
         Bitmap bitmap = CreateDeviceBitmap(image);
         ClipboardSession clipboard(Handle());
         clipboard.Empty();
@@ -139,6 +133,6 @@ void TForm_Background::PopupMenu_CopyInClipboard_LastScreenshotClick() {
 }
 
 void TForm_Background::PopupMenu_OpenFolderWithScreenshotsClick() {
-    ShellExecuteW(Handle(), L"explore", Form_SettingsProgram->GetSavePath().c_str(), nullptr, nullptr,
+    ShellExecuteW(Handle(), L"explore", settings_.GetSavePath().c_str(), nullptr, nullptr,
                   SW_SHOWMAXIMIZED);
 }

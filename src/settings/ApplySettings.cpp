@@ -1,8 +1,8 @@
 // Makes the system follow the settings that act outside the program's own
 // windows: the autorun entry, the screenshot hot key and its menu shortcut.
 #include "core/Error.h"
-#include "overlay/Background.h"
 #include "settings/SettingsProgram.h"
+#include "settings/Shortcut.h"
 #include "win32/Handles.h"
 #include "win32/WinText.h"
 
@@ -13,7 +13,6 @@ namespace {
 
 constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kAutoRunValue[] = L"ProgramKadrix";
-constexpr int kScreenshotHotKeyId = 1;
 
 }  // namespace
 
@@ -38,12 +37,6 @@ void TForm_SettingsProgram::ApplySettings() {
     } else {
         AutoRun(false, kAutoRunValue, L"");
     }
-    HWND overlay = Form_Background->Handle();
-    UnregisterHotKey(overlay, kScreenshotHotKeyId);
-    RegisterHotKey(overlay, kScreenshotHotKeyId, static_cast<UINT>(GetHotKey1()), static_cast<UINT>(GetHotKey2()));
-
-    const int modifier = GetHotKey1();
-    std::wstring shortcut = modifier == kModifierAlt ? L"Alt+" : modifier == kModifierCtrl ? L"Ctrl+" : L"Shift+";
-    shortcut += static_cast<wchar_t>(GetHotKey2());
-    Form_Background->SetMakeScreenshotShortcut(shortcut);
+    overlay_.RegisterScreenshotHotKey(static_cast<unsigned>(GetHotKey1()), static_cast<unsigned>(GetHotKey2()));
+    overlay_.SetMakeScreenshotShortcut(W(ShortcutText(GetHotKey1(), static_cast<char16_t>(GetHotKey2()))));
 }

@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "core/Utf.h"
-#include "overlay/Background.h"
+#include "localisation/InterfaceTexts.h"
 #include "win32/AppFiles.h"
 #include "win32/ErrorHandler.h"
 #include "win32/Files.h"
@@ -11,8 +11,6 @@
 
 using namespace kadrix;
 using namespace kadrix::win;
-
-TForm_SettingsProgram* Form_SettingsProgram = nullptr;
 
 namespace {
 
@@ -42,26 +40,29 @@ std::wstring ListItemText(HWND list, int index) {
     return text;
 }
 
-std::wstring SettingsPath() { return ExeDirectory() + W(kSettingsFileName); }
+}  // namespace
 
-IniFile ReadSettingsFile() {
+TForm_SettingsProgram::TForm_SettingsProgram(ScreenshotKeyAndTexts& overlay, std::wstring appFolder)
+    : overlay_(overlay), appFolder_(std::move(appFolder)) {}
+
+std::wstring TForm_SettingsProgram::SettingsPath() const { return appFolder_ + W(kSettingsFileName); }
+
+IniFile TForm_SettingsProgram::ReadSettingsFile() const {
     const auto bytes = ReadFileBytes(SettingsPath());
     return ParseSettingsFile(bytes ? *bytes : std::string());
 }
 
-}  // namespace
-
-void TForm_SettingsProgram::Create() {
+void TForm_SettingsProgram::Create(HWND owner) {
     const DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
     RECT rc{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&rc, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
     CreateHandle({L"TForm_SettingsProgram", 0, GetSysColorBrush(COLOR_BTNFACE),
                   LoadIconW(GetModuleHandleW(nullptr), L"MAINICON"), nullptr},
                  WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, style, L"Настройки", CW_USEDEFAULT, CW_USEDEFAULT,
-                 rc.right - rc.left, rc.bottom - rc.top, nullptr);
+                 rc.right - rc.left, rc.bottom - rc.top, owner);
     HWND hwnd = Handle();
-    font_ = CreateFontW(-Scale(hwnd, 11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0,
-                        L"Tahoma");
+    font_.Reset(CreateFontW(-Scale(hwnd, 11), 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, CLEARTYPE_QUALITY, 0,
+                        L"Tahoma"));
 
     Label_Title = AddControl(hwnd, L"STATIC", L"Настройки", SS_LEFT, 62, 8, 500, 20);
     Label_Description =
@@ -139,7 +140,7 @@ HWND TForm_SettingsProgram::AddControl(HWND parent, const wchar_t* cls, const wc
     HWND control = CreateWindowExW(0, cls, text, WS_CHILD | WS_VISIBLE | style, Scale(hwnd, x), Scale(hwnd, y),
                                    Scale(hwnd, w), Scale(hwnd, h), parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     return control;
 }
 
@@ -184,9 +185,7 @@ void TForm_SettingsProgram::FormClose() {
     ShowWindow(Handle(), SW_HIDE);
 }
 
-void TForm_SettingsProgram::FormDestroy() {
-    if (Form_Background && Form_Background->Handle()) UnregisterHotKey(Form_Background->Handle(), 1);
-}
+void TForm_SettingsProgram::FormDestroy() { overlay_.UnregisterScreenshotHotKey(); }
 
 void TForm_SettingsProgram::CheckBox_SaveInFileClick() {
     const BOOL enable = GetSaveInFile() ? TRUE : FALSE;
@@ -223,10 +222,6 @@ LRESULT TForm_SettingsProgram::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_DESTROY:
         FormDestroy();
-        break;
-    case WM_NCDESTROY:
-        if (font_) DeleteObject(font_);
-        font_ = nullptr;
         break;
     }
     return Default(msg, wParam, lParam);
@@ -312,7 +307,7 @@ void TForm_SettingsProgram::SetControlValues(const SettingsValues& v) {
 
 void TForm_SettingsProgram::LoadSettings() {
     IniFile file = ReadSettingsFile();
-    SetControlValues(ReadSettings(file, U(ExeDirectory())));
+    SetControlValues(ReadSettings(file, U(appFolder_)));
     WriteFileSafely(SettingsPath(), SettingsFileBytes(file));
 }
 
@@ -331,50 +326,50 @@ void TForm_SettingsProgram::SaveSettings() {
 void TForm_SettingsProgram::LoadLanguageList() {
     SendMessageW(ListBox_LanguageFiles, LB_RESETCONTENT, 0, 0);
     SendMessageW(ComboBox_ChooseLanguage, CB_RESETCONTENT, 0, 0);
-    const std::wstring folder = ExeDirectory() + W(kLanguagesFolder);
+    const std::wstring folder = appFolder_ + W(kLanguagesFolder);
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((folder + L"*.ini").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
+    FindHandle search(FindFirstFileW((folder + L"*.ini").c_str(), &found));
+    if (!search) return;
     do {
         const auto ini = LoadLanguageIni(U(folder + found.cFileName), GetACP(), FileReader());
-        const std::wstring name = W(ini.ReadString(u"Main", u"Language", u"Русский"));
+        const std::wstring name = W(ini.ReadString(KeyOf(InterfaceText::Main_Language).Section,
+                                                   KeyOf(InterfaceText::Main_Language).Key, u"Русский"));
         SendMessageW(ListBox_LanguageFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(found.cFileName));
         SendMessageW(ComboBox_ChooseLanguage, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    } while (FindNextFileW(search.Get(), &found));
 }
 
 void TForm_SettingsProgram::ApplyLanguage() {
     const std::wstring file = SelectedLanguageFile();
     if (file.empty()) return;  // no language selected: the built-in texts stay
-    const auto ini = LoadLanguageIni(U(ExeDirectory() + W(kLanguagesFolder) + file), GetACP(), FileReader());
-    auto text = [&](std::u16string_view section, std::u16string_view key) { return W(ini.ReadString(section, key, u"")); };
-    if (Form_Background) Form_Background->ApplyLanguage(ini);
+    const auto ini = LoadLanguageIni(U(appFolder_ + W(kLanguagesFolder) + file), GetACP(), FileReader());
+    auto text = [&](InterfaceText key) { return W(ReadText(ini, key)); };
+    overlay_.ApplyLanguage(ini);
 
-    SetWindowTextW(Handle(), text(u"SettingsProgram", u"Caption").c_str());
-    SetWindowTextW(Label_Title, text(u"SettingsProgram", u"Title").c_str());
-    SetWindowTextW(Label_Description, text(u"SettingsProgram", u"Description").c_str());
-    SetWindowTextW(Button_Close, text(u"SettingsProgram", u"Close").c_str());
+    using T = InterfaceText;
+    SetWindowTextW(Handle(), text(T::SettingsProgram_Caption).c_str());
+    SetWindowTextW(Label_Title, text(T::SettingsProgram_Title).c_str());
+    SetWindowTextW(Label_Description, text(T::SettingsProgram_Description).c_str());
+    SetWindowTextW(Button_Close, text(T::SettingsProgram_Close).c_str());
 
-    constexpr std::u16string_view page1 = u"ProgramSettings->ParametersProgram";
-    constexpr std::u16string_view page2 = u"ProgramSettings->ParametersScreenshot";
     auto setTab = [&](int index, const std::wstring& caption) {
         TCITEMW item{};
         item.mask = TCIF_TEXT;
         item.pszText = const_cast<wchar_t*>(caption.c_str());
         SendMessageW(PageControl, TCM_SETITEMW, index, reinterpret_cast<LPARAM>(&item));
     };
-    setTab(0, text(page1, u"Caption"));
-    SetWindowTextW(CheckBox_AutoRun, text(page1, u"AutoRun").c_str());
-    SetWindowTextW(CheckBox_ShowHint, text(page1, u"ShowHint").c_str());
-    SetWindowTextW(CheckBox_ShowSize, text(page1, u"ShowSize").c_str());
-    SetWindowTextW(CheckBox_ShowLine, text(page1, u"ShowLine").c_str());
-    SetWindowTextW(GroupBox_LanguageInterface, (L" " + text(page1, u"LanguageInterface") + L" ").c_str());
-    SetWindowTextW(GroupBox_HotKey, (L" " + text(page1, u"HotKey") + L" ").c_str());
-    setTab(1, text(page2, u"Caption"));
-    SetWindowTextW(GroupBox_SelectPath, (L" " + text(page2, u"PathSaveScreenshot") + L" ").c_str());
-    TitleSelectDirectory = text(page2, u"SelectDirectory");
-    SetWindowTextW(CheckBox_UploadOnServer, text(page2, u"UploadOnServer").c_str());
-    SetWindowTextW(CheckBox_SaveInFile, text(page2, u"SaveInFile").c_str());
-    SetWindowTextW(RadioGroup_FormatSaveInFile, (L" " + text(page2, u"FormatSaveInFile") + L" ").c_str());
+    auto groupCaption = [&](InterfaceText key) { return L" " + text(key) + L" "; };
+    setTab(0, text(T::ParametersProgram_Caption));
+    SetWindowTextW(CheckBox_AutoRun, text(T::ParametersProgram_AutoRun).c_str());
+    SetWindowTextW(CheckBox_ShowHint, text(T::ParametersProgram_ShowHint).c_str());
+    SetWindowTextW(CheckBox_ShowSize, text(T::ParametersProgram_ShowSize).c_str());
+    SetWindowTextW(CheckBox_ShowLine, text(T::ParametersProgram_ShowLine).c_str());
+    SetWindowTextW(GroupBox_LanguageInterface, groupCaption(T::ParametersProgram_LanguageInterface).c_str());
+    SetWindowTextW(GroupBox_HotKey, groupCaption(T::ParametersProgram_HotKey).c_str());
+    setTab(1, text(T::ParametersScreenshot_Caption));
+    SetWindowTextW(GroupBox_SelectPath, groupCaption(T::ParametersScreenshot_PathSaveScreenshot).c_str());
+    TitleSelectDirectory = text(T::ParametersScreenshot_SelectDirectory);
+    SetWindowTextW(CheckBox_UploadOnServer, text(T::ParametersScreenshot_UploadOnServer).c_str());
+    SetWindowTextW(CheckBox_SaveInFile, text(T::ParametersScreenshot_SaveInFile).c_str());
+    SetWindowTextW(RadioGroup_FormatSaveInFile, groupCaption(T::ParametersScreenshot_FormatSaveInFile).c_str());
 }

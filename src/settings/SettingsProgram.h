@@ -3,24 +3,31 @@
 // the settings; everything else reads them through the accessors.
 #include <string>
 
+#include "overlay/ScreenshotKeyAndTexts.h"
+#include "settings/CaptureSettings.h"
 #include "settings/SettingsFile.h"
+#include "win32/Handles.h"
 #include "win32/Window.h"
 
-class TForm_SettingsProgram : public kadrix::win::Window {
+class TForm_SettingsProgram : public kadrix::win::Window, public CaptureSettings {
 public:
-    void Create();
+    // appFolder holds Settings.ini and Languages, and ends with a backslash.
+    TForm_SettingsProgram(ScreenshotKeyAndTexts& overlay, std::wstring appFolder);
+
+    // owner: the main window, so that the settings window has no taskbar button of its own.
+    void Create(HWND owner);
     void Show();
     void Close() { SendMessageW(Handle(), WM_CLOSE, 0, 0); }
 
     int GetHotKey1() const;
     int GetHotKey2() const;
-    bool GetSaveInFile() const;
-    std::wstring GetSavePath() const;
-    int GetFormatSaveInFile() const;
-    bool GetShowLine() const;
-    bool GetShowSize() const;
-    bool GetFormHint() const;
-    bool GetUploadOnServer() const;
+    bool GetSaveInFile() const override;
+    std::wstring GetSavePath() const override;
+    int GetFormatSaveInFile() const override;
+    bool GetShowLine() const override;
+    bool GetShowSize() const override;
+    bool GetFormHint() const override;
+    bool GetUploadOnServer() const override;
 
     void LoadLanguageList();
     void LoadSettings();
@@ -47,7 +54,12 @@ private:
     HWND AddControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h,
                     int id = 0);
 
-    HFONT font_ = nullptr;
+    std::wstring SettingsPath() const;
+    kadrix::IniFile ReadSettingsFile() const;
+
+    ScreenshotKeyAndTexts& overlay_;
+    const std::wstring appFolder_;
+    kadrix::win::Font font_;
     HWND PageControl = nullptr;
     HWND TabSheet_ParametersProgram = nullptr;
     HWND TabSheet_ParametersScreenshot = nullptr;
@@ -77,5 +89,3 @@ private:
     HWND Panel_Bottom = nullptr;
     HWND Button_Close = nullptr;
 };
-
-extern TForm_SettingsProgram* Form_SettingsProgram;

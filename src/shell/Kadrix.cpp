@@ -3,10 +3,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "localisation/InterfaceTexts.h"
 #include "localisation/LineBreakMarkup.h"
-#include "shell/Forms.h"
+#include "shell/ProgramWindows.h"
 #include "win32/AppFiles.h"
 #include "win32/ErrorHandler.h"
+#include "win32/Handles.h"
 #include "win32/WinText.h"
 
 namespace {
@@ -17,14 +19,18 @@ constexpr wchar_t kMutexName[] = L"3a8G5q9B6k8S4h0E1m52";
 HANDLE SingleInstanceMutex = nullptr;
 
 void WarnProgramAlreadyRunning() {
+    using kadrix::InterfaceText;
     std::wstring caption;
     std::wstring text;
     kadrix::win::Guarded([&] {
-        const auto reader = kadrix::win::NewLanguageReader();
-        caption = kadrix::win::W(reader.ReadLanguageLine(u"ProgramAlreadyRunning", u"Caption", u""));
-        text = kadrix::win::W(
-            kadrix::ReplaceLineBreakMarkup(reader.ReadLanguageLine(u"ProgramAlreadyRunning", u"Text", u"")));
+        const auto reader = kadrix::win::NewLanguageReader(kadrix::win::ExeDirectory());
+        const auto read = [&](InterfaceText key) {
+            return reader.ReadLanguageLine(kadrix::KeyOf(key).Section, kadrix::KeyOf(key).Key, u"");
+        };
+        caption = kadrix::win::W(read(InterfaceText::ProgramAlreadyRunning_Caption));
+        text = kadrix::win::W(kadrix::ReplaceLineBreakMarkup(read(InterfaceText::ProgramAlreadyRunning_Text)));
     });
+    kadrix::win::ShowPendingErrors();
     MessageBoxW(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONWARNING | MB_TASKMODAL);
 }
 
@@ -37,18 +43,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         return 0;
     }
 
+    const kadrix::win::ComApartment com;
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_TAB_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-
-    // The windows are destroyed when this goes out of scope, after the loop.
-    ProgramWindows windows;
-
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageW(windows.settings.Handle(), &msg)) continue;
-        if (IsDialogMessageW(windows.about.Handle(), &msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-    return 0;
+    return RunProgram(kadrix::win::ExeDirectory());
 }

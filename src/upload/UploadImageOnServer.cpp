@@ -5,20 +5,20 @@
 TThreadUploadImageOnServer::TThreadUploadImageOnServer(bool CreateSuspend, std::string_view ImageJpeg,
                                                        TForm_Background* P)
     : imageJpeg_(ImageJpeg), overlay_(P) {
-    thread_ = CreateThread(nullptr, 0, ThreadProc, this, CreateSuspend ? CREATE_SUSPENDED : 0, nullptr);
+    thread_.Reset(CreateThread(nullptr, 0, ThreadProc, this, CreateSuspend ? CREATE_SUSPENDED : 0, nullptr));
     if (!thread_) throw kadrix::Error(u"Cannot start the upload.");
-    SetThreadPriority(thread_, THREAD_PRIORITY_ABOVE_NORMAL);
+    SetThreadPriority(thread_.Get(), THREAD_PRIORITY_ABOVE_NORMAL);
 }
 
-TThreadUploadImageOnServer::~TThreadUploadImageOnServer() {
-    if (thread_) CloseHandle(thread_);
-}
+void TThreadUploadImageOnServer::Start() { ResumeThread(thread_.Get()); }
 
-void TThreadUploadImageOnServer::Start() { ResumeThread(thread_); }
-
-DWORD WINAPI TThreadUploadImageOnServer::ThreadProc(void* param) {
+DWORD WINAPI TThreadUploadImageOnServer::ThreadProc(void* param) noexcept {
     auto* self = static_cast<TThreadUploadImageOnServer*>(param);
-    self->Execute();
+    try {
+        self->Execute();
+    } catch (...) {
+        // The exchange reports its own failures; nothing may leave the thread.
+    }
     delete self;
     return 0;
 }

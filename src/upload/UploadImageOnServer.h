@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "win32/Handles.h"
+
 class TForm_Background;
 
 class TThreadUploadImageOnServer {
@@ -19,11 +21,11 @@ public:
     void Start();
 
 private:
-    ~TThreadUploadImageOnServer();
-    static DWORD WINAPI ThreadProc(void* self);
+    ~TThreadUploadImageOnServer() = default;
+    static DWORD WINAPI ThreadProc(void* self) noexcept;
     void Execute();
 
     std::string imageJpeg_;
     TForm_Background* overlay_;
-    HANDLE thread_ = nullptr;
+    kadrix::win::Handle thread_;
 };

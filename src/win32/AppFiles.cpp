@@ -11,6 +11,8 @@ ReadFileFn FileReader() {
     return [](const std::u16string& path) { return ReadFileBytes(W(path)); };
 }
 
-TReadLanguageLines NewLanguageReader() { return TReadLanguageLines(U(ExeDirectory()), GetACP(), FileReader()); }
+TReadLanguageLines NewLanguageReader(const std::wstring& appFolder) {
+    return TReadLanguageLines(U(appFolder), GetACP(), FileReader());
+}
 
 }  // namespace kadrix::win

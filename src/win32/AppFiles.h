@@ -8,8 +8,8 @@ namespace kadrix::win {
 
 ReadFileFn FileReader();
 
-// A language reader for the language that Settings.ini names, decoding files
-// without a byte order mark in the system's ANSI code page.
-TReadLanguageLines NewLanguageReader();
+// A language reader for the language that Settings.ini in appFolder names,
+// decoding files without a byte order mark in the system's ANSI code page.
+TReadLanguageLines NewLanguageReader(const std::wstring& appFolder);
 
 }  // namespace kadrix::win

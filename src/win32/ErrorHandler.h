@@ -1,7 +1,8 @@
 #pragma once
-// The program's general error handler: an error raised while handling a
-// message stops that handler, and its text is shown in a message box; the
-// program keeps running.
+// The program's general error handler. An error raised while handling a
+// message stops that handler; its text is queued and shown from the top of
+// the message loop, one box at a time, never from inside a half-finished
+// handler. While a box is up, nothing opens a capture or a window.
 #include <string>
 #include <utility>
 
@@ -9,19 +10,30 @@
 
 namespace kadrix::win {
 
-void ShowErrorMessage(const std::wstring& text);
+// Queues a text for the user (main thread only); an identical text already
+// waiting is not queued twice.
+void ReportError(std::wstring text) noexcept;
 
-// Runs fn; an error escaping it is shown and swallowed. Returns false then.
+// Shows the queued errors one after the other. Called at the top of the
+// message loop, where no handler is under way; does nothing when called from
+// inside a box's own message loop.
+void ShowPendingErrors() noexcept;
+
+// True while an error box is shown.
+bool ErrorBoxShown() noexcept;
+bool ErrorsPending() noexcept;
+
+// The text of the exception being handled; call inside a catch block.
+std::wstring CurrentExceptionText() noexcept;
+
+// Runs fn; any exception escaping it is reported and swallowed. Returns false then.
 template <typename Fn>
-bool Guarded(Fn&& fn) {
+bool Guarded(Fn&& fn) noexcept {
     try {
         std::forward<Fn>(fn)();
         return true;
-    } catch (const Error& e) {
-        ShowErrorMessage(std::wstring(e.Message().begin(), e.Message().end()));
-    } catch (const std::exception& e) {
-        std::string what = e.what();
-        ShowErrorMessage(std::wstring(what.begin(), what.end()));
+    } catch (...) {
+        ReportError(CurrentExceptionText());
     }
     return false;
 }

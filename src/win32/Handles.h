@@ -2,6 +2,7 @@
 // One small owner per kind of OS handle, so that logic code never frees a
 // handle by hand and no early return or error leaks one.
 #include <windows.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -63,7 +64,13 @@ struct IconTraits {
     static void Close(HICON h) { DestroyIcon(h); }
 };
 
+struct FindTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { FindClose(h); }
+};
+
 using Handle = UniqueHandle<HANDLE, KernelTraits>;
+using FindHandle = UniqueHandle<HANDLE, FindTraits>;
 using FileHandle = UniqueHandle<HANDLE, FileTraits>;
 using Bitmap = UniqueHandle<HBITMAP, GdiTraits<HBITMAP>>;
 using Brush = UniqueHandle<HBRUSH, GdiTraits<HBRUSH>>;
@@ -100,6 +107,19 @@ public:
 private:
     HDC dc_;
     HGDIOBJ old_;
+};
+
+// An apartment-threaded COM for the thread, as the shell's folder browser and
+// open calls require; released when the scope ends.
+class ComApartment {
+public:
+    ComApartment() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() { if (initialised_) CoUninitialize(); }
+
+private:
+    bool initialised_;
 };
 
 }  // namespace kadrix::win

@@ -1,6 +1,7 @@
 #include "win32/Window.h"
 
 #include "win32/ErrorHandler.h"
+#include "win32/WinText.h"
 
 namespace kadrix::win {
 
@@ -29,7 +30,12 @@ void Window::CreateHandle(const WindowClass& cls, DWORD exStyle, DWORD style, co
         RegisterClassExW(&wc);
     }
     CreateWindowExW(exStyle, cls.Name, title, style, x, y, width, height, parent, id, instance, this);
-    if (!hwnd_) throw Error(u"Cannot create window");
+    if (!hwnd_) {
+        // A window procedure that refused its creation leaves no system error behind.
+        const DWORD code = GetLastError();
+        const std::wstring reason = code ? SystemErrorText(code) : L"The window refused to be created.";
+        throw Error(FormatText(u"Cannot create the window \"%s\". %s", {U(cls.Name), U(reason)}));
+    }
 }
 
 LRESULT Window::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) { return Default(msg, wParam, lParam); }

@@ -31,7 +31,9 @@ TEST(CapturePlan, SettingsDecideFileUploadAndClipboard) {
         SCOPED_TRACE(testing::Message() << c.save << " " << c.format << " " << c.upload);
         const CapturePlan plan = PlanCapture(c.save, c.format, c.upload);
         EXPECT_EQ(plan.WriteFile, c.writeFile);
-        if (plan.WriteFile) EXPECT_EQ(plan.Format, c.fileFormat);
+        if (plan.WriteFile) {
+            EXPECT_EQ(plan.Format, c.fileFormat);
+        }
         EXPECT_EQ(plan.Upload, c.upload);
         EXPECT_EQ(plan.Clipboard, c.clipboard);
         EXPECT_EQ(plan.NeedJpeg, c.needJpeg);

@@ -2,7 +2,8 @@
 
 #include <vector>
 
-#include "shell/Forms.h"
+#include "shell/ProgramWindows.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -51,7 +52,8 @@ constexpr COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0), kGreen = 
 }  // namespace
 
 TEST(OverlayPaint, TintGuideLinesFrameAndClearInside) {
-    ProgramWindows windows;
+    const testsupport::TempFolder folder;
+    ProgramWindows windows(folder.Path());
     HWND overlay = windows.background.Handle();
     SetCursorPos(500, 400);
     SendMessageW(overlay, WM_HOTKEY, 1, 0);

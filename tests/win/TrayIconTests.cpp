@@ -1,21 +1,21 @@
 #include <gtest/gtest.h>
 
-#include "shell/Forms.h"
+#include "shell/ProgramWindows.h"
+#include "support/TempFolder.h"
 #include "win32/Files.h"
 #include "win32/WinText.h"
 
 namespace {
 
-constexpr UINT kTrayMessage = WM_APP + 1;
-
-void TrayEvent(HWND overlay, UINT mouseMessage) { SendMessageW(overlay, kTrayMessage, 1, mouseMessage); }
+void TrayEvent(HWND overlay, UINT mouseMessage) { SendMessageW(overlay, TTrayIcon::kMessage, 1, mouseMessage); }
 
 }  // namespace
 
 TEST(TrayIcon, AnyPressClosesTheSettingsWindowThroughItsClosingSequence) {
-    ProgramWindows forms;
+    const testsupport::TempFolder folder;
+    ProgramWindows forms(folder.Path());
     HWND overlay = forms.background.Handle();
-    const std::wstring settingsPath = kadrix::win::ExeDirectory() + L"Settings.ini";
+    const std::wstring settingsPath = folder.Path() + L"Settings.ini";
     for (UINT press : {WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN}) {
         forms.settings.Show();
         forms.about.Show();
@@ -33,7 +33,8 @@ TEST(TrayIcon, AnyPressClosesTheSettingsWindowThroughItsClosingSequence) {
 }
 
 TEST(TrayIcon, ADoubleClickOpensOneCaptureForItsFirstClick) {
-    ProgramWindows forms;
+    const testsupport::TempFolder folder;
+    ProgramWindows forms(folder.Path());
     HWND overlay = forms.background.Handle();
     TrayEvent(overlay, WM_LBUTTONDOWN);
     TrayEvent(overlay, WM_LBUTTONUP);
@@ -52,10 +53,11 @@ TEST(TrayIcon, ADoubleClickOpensOneCaptureForItsFirstClick) {
 }
 
 TEST(TrayIcon, SettingsAndAboutOpenOnceAndCentred) {
-    ProgramWindows forms;
+    const testsupport::TempFolder folder;
+    ProgramWindows forms(folder.Path());
     for (int i = 0; i < 2; ++i) {
-        SendMessageW(forms.background.Handle(), WM_COMMAND, 205, 0);  // Settings
-        SendMessageW(forms.background.Handle(), WM_COMMAND, 206, 0);  // About
+        SendMessageW(forms.background.Handle(), WM_COMMAND, PopupMenu_SettingsProgram, 0);
+        SendMessageW(forms.background.Handle(), WM_COMMAND, PopupMenu_AboutProgram, 0);
     }
     EXPECT_TRUE(forms.settings.Visible());
     EXPECT_TRUE(forms.about.Visible());

@@ -2,7 +2,8 @@
 
 #include "core/Utf.h"
 #include "localisation/IniFile.h"
-#include "shell/Forms.h"
+#include "shell/ProgramWindows.h"
+#include "support/TempFolder.h"
 
 namespace {
 
@@ -15,7 +16,8 @@ std::wstring Caption(HMENU menu, int position) {
 }  // namespace
 
 TEST(TrayMenu, HasEveryItemWithTheHotKeyAsShortcut) {
-    ProgramWindows forms;
+    const testsupport::TempFolder folder;
+    ProgramWindows forms(folder.Path());
     HMENU menu = forms.background.TrayMenu();
     ASSERT_EQ(GetMenuItemCount(menu), 8);
     const std::wstring expected[] = {L"Сделать скриншот\tCtrl+P", L"", L"Поместить в буфер обмена",
@@ -35,7 +37,8 @@ TEST(TrayMenu, HasEveryItemWithTheHotKeyAsShortcut) {
 }
 
 TEST(TrayMenu, ShortcutFollowsTheModifier) {
-    ProgramWindows forms;
+    const testsupport::TempFolder folder;
+    ProgramWindows forms(folder.Path());
     for (const wchar_t* shortcut : {L"Alt+S", L"Shift+Q", L"Ctrl+P"}) {
         forms.background.SetMakeScreenshotShortcut(shortcut);
         EXPECT_EQ(Caption(forms.background.TrayMenu(), 0), std::wstring(L"Сделать скриншот\t") + shortcut);
@@ -43,7 +46,8 @@ TEST(TrayMenu, ShortcutFollowsTheModifier) {
 }
 
 TEST(TrayMenu, LanguageReplacesCaptionsAndKeepsTheShortcut) {
-    ProgramWindows forms;
+    const testsupport::TempFolder folder;
+    ProgramWindows forms(folder.Path());
     const auto language = kadrix::IniFile::Parse(
         u"[PopupMenuTray]\nMakeScreenshot=Take</br>shot\nCopyInClipboard=Copy\nCopyInClipboard_LastURL=URL\n"
         u"Exit=Quit\n[CopyClipboardLastURL]\nCaption=None\nText=No upload</BR>yet\n");

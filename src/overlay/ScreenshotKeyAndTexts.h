@@ -1,0 +1,21 @@
+#pragma once
+// What the settings side drives on the overlay: the screenshot hot key, the
+// tray menu's shortcut text and the overlay's texts. The overlay implements it.
+#include <string>
+
+namespace kadrix {
+class IniFile;
+}
+
+class ScreenshotKeyAndTexts {
+public:
+    // Registers the screenshot hot key in place of the previous one; false
+    // when the system refused it (another program holds the combination).
+    virtual bool RegisterScreenshotHotKey(unsigned modifiers, unsigned key) = 0;
+    virtual void UnregisterScreenshotHotKey() = 0;
+    virtual void SetMakeScreenshotShortcut(const std::wstring& shortcut) = 0;
+    virtual void ApplyLanguage(const kadrix::IniFile& language) = 0;
+
+protected:
+    ~ScreenshotKeyAndTexts() = default;
+};
