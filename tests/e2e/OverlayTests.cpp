@@ -85,6 +85,22 @@ TEST(Overlay, ShiftEscLeavesItOpen) {
     EXPECT_TRUE(IsWindowVisible(overlay));
 }
 
+TEST(Overlay, AltF4GivesUpTheCaptureButNotTheProgram) {
+    Kadrix k;
+    k.WriteSettings(kQuietSettings);
+    k.StartAndWaitReady();
+    HWND overlay = k.MainWindow();
+    MoveMouse(500, 400);
+    for (int round = 0; round < 2; ++round) {
+        Press('P', {VK_CONTROL});
+        ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; })) << round;
+        ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == overlay; })) << round;
+        Press(VK_F4, {VK_MENU});
+        ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); })) << round;
+        EXPECT_TRUE(k.Running()) << round;
+    }
+}
+
 TEST(Overlay, TrayClickAndTheMenusFirstItemOpenACapture) {
     Kadrix k;
     k.WriteSettings(kQuietSettings);

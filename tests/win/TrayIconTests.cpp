@@ -72,6 +72,11 @@ TEST(TrayIcon, SettingsAndAboutOpenOnceAndCentred) {
         },
         reinterpret_cast<LPARAM>(&settingsWindows));
     EXPECT_EQ(settingsWindows, 1);
+    // Owned by the hidden main window: no taskbar buttons of their own.
+    for (HWND window : {forms.settings.Handle(), forms.about.Handle()}) {
+        EXPECT_EQ(GetWindow(window, GW_OWNER), forms.background.Handle());
+        EXPECT_FALSE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    }
     RECT rc;
     GetWindowRect(forms.settings.Handle(), &rc);
     EXPECT_EQ(rc.left, (GetSystemMetrics(SM_CXSCREEN) - (rc.right - rc.left)) / 2);
