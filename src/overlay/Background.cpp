@@ -359,6 +359,7 @@ bool TForm_Background::CtrlDown() const {
 void TForm_Background::TrackModifier(WPARAM vk, bool down) {
     if (vk == VK_SHIFT || vk == VK_LSHIFT || vk == VK_RSHIFT) shiftHeld_ = down;
     if (vk == VK_CONTROL || vk == VK_LCONTROL || vk == VK_RCONTROL) ctrlHeld_ = down;
+    if (vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU) altHeld_ = down;
 }
 
 void TForm_Background::Timer_DrawingTimer() {
@@ -470,14 +471,24 @@ void TForm_Background::OnPaint() {
 
 // ---- what the settings side drives ------------------------------------------
 
-bool TForm_Background::RegisterScreenshotHotKey(unsigned modifiers, unsigned key) {
+bool TForm_Background::SetScreenshotHotKey(unsigned modifiers, unsigned key, const std::wstring& shortcut) {
     UnregisterScreenshotHotKey();
-    screenshotHotKey_ = RegisterHotKey(Handle(), kHotKeyScreenshot, modifiers, key) != FALSE;
+    wantedHotKey_ = WantedHotKey{modifiers, key, shortcut};
+    RetakeScreenshotHotKey();
     return screenshotHotKey_;
 }
 
+// Also run when the tray menu opens, so the key is taken back once the
+// program that held it lets it go.
+void TForm_Background::RetakeScreenshotHotKey() {
+    if (screenshotHotKey_ || !wantedHotKey_) return;
+    screenshotHotKey_ = RegisterHotKey(Handle(), kHotKeyScreenshot, wantedHotKey_->Modifiers, wantedHotKey_->Key) != FALSE;
+    // The menu names the shortcut only while it works.
+    SetMakeScreenshotShortcut(screenshotHotKey_ ? wantedHotKey_->Shortcut : std::wstring());
+}
+
 void TForm_Background::UnregisterScreenshotHotKey() {
-    if (Handle()) UnregisterHotKey(Handle(), kHotKeyScreenshot);
+    if (Handle() && screenshotHotKey_) UnregisterHotKey(Handle(), kHotKeyScreenshot);
     screenshotHotKey_ = false;
 }
 
@@ -543,6 +554,7 @@ void TForm_Background::TrayMessage(UINT mouseMessage) {
         }
         break;
     case WM_RBUTTONUP:
+        RetakeScreenshotHotKey();
         TrayIcon.ShowMenu();
         break;
     }
@@ -594,11 +606,16 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_ERASEBKGND:
         return 1;
     case WM_KEYDOWN:
-        TrackModifier(wParam, true);
-        KeyPressed(wParam);
-        break;
     case WM_SYSKEYDOWN:
         TrackModifier(wParam, true);
+        // Alt+F4 gives up the capture, as Esc does; only the tray menu's Exit
+        // ends the program. Wine may deliver the F4 of a quick Alt+F4 as a
+        // plain key press, so the Alt we saw go down counts too.
+        if (wParam == VK_F4 && (msg == WM_SYSKEYDOWN || altHeld_)) {
+            CancelScreenshot();
+            return 0;
+        }
+        if (msg == WM_KEYDOWN) KeyPressed(wParam);
         break;
     case WM_KEYUP:
     case WM_SYSKEYUP:
@@ -606,7 +623,7 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
         break;
     case WM_KILLFOCUS:
         // Keys released elsewhere never reach us.
-        shiftHeld_ = ctrlHeld_ = false;
+        shiftHeld_ = ctrlHeld_ = altHeld_ = false;
         break;
     case WM_MOUSELEAVE:
         trackingLeave_ = false;
@@ -621,8 +638,7 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
         }
         return 0;
     case WM_SYSCOMMAND:
-        // Alt+F4 on the overlay gives up the capture, as Esc does; only the
-        // tray menu's Exit ends the program.
+        // The system's close command, too.
         if ((wParam & 0xFFF0) == SC_CLOSE) {
             CancelScreenshot();
             return 0;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,10 +47,10 @@ public:
     void ScreenCaptureRect();
 
     // What the settings side drives.
-    bool RegisterScreenshotHotKey(unsigned modifiers, unsigned key) override;
+    bool SetScreenshotHotKey(unsigned modifiers, unsigned key, const std::wstring& shortcut) override;
     void UnregisterScreenshotHotKey() override;
-    void SetMakeScreenshotShortcut(const std::wstring& shortcut) override;
     void ApplyLanguage(const kadrix::IniFile& language) override;
+    void SetMakeScreenshotShortcut(const std::wstring& shortcut);
 
     // The address of the last upload; written by upload workers on their own
     // threads, so it is only reached through these two.
@@ -127,7 +128,14 @@ private:
     bool escHotKey_ = false;
     bool enterHotKey_ = false;
     bool enterArmed_ = false;
+    // The screenshot hot key the settings ask for, and whether it is ours.
+    struct WantedHotKey {
+        unsigned Modifiers = 0, Key = 0;
+        std::wstring Shortcut;
+    };
+    std::optional<WantedHotKey> wantedHotKey_;
     bool screenshotHotKey_ = false;
+    void RetakeScreenshotHotKey();
     PaintStats painted_;
     // Where strokes may stand since the overlay was last painted whole: the
     // capture reads the overlay's own pixels only there.
@@ -136,6 +144,7 @@ private:
     kadrix::win::BackBuffer backBuffer_;
     bool shiftHeld_ = false;
     bool ctrlHeld_ = false;
+    bool altHeld_ = false;
     BYTE opacity_ = 255;
     int dpi_ = 0;
 

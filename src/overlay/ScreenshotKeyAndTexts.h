@@ -9,11 +9,12 @@ class IniFile;
 
 class ScreenshotKeyAndTexts {
 public:
-    // Registers the screenshot hot key in place of the previous one; false
-    // when the system refused it (another program holds the combination).
-    virtual bool RegisterScreenshotHotKey(unsigned modifiers, unsigned key) = 0;
+    // Registers the screenshot hot key in place of the previous one and shows
+    // its shortcut text in the tray menu. False when the system refused it
+    // (another program holds the combination): then the menu shows no
+    // shortcut, and the overlay tries again each time the tray menu opens.
+    virtual bool SetScreenshotHotKey(unsigned modifiers, unsigned key, const std::wstring& shortcut) = 0;
     virtual void UnregisterScreenshotHotKey() = 0;
-    virtual void SetMakeScreenshotShortcut(const std::wstring& shortcut) = 0;
     virtual void ApplyLanguage(const kadrix::IniFile& language) = 0;
 
 protected:

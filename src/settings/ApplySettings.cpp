@@ -3,6 +3,7 @@
 #include "core/Error.h"
 #include "settings/SettingsProgram.h"
 #include "settings/Shortcut.h"
+#include "win32/ErrorHandler.h"
 #include "win32/Handles.h"
 #include "win32/WinText.h"
 
@@ -32,11 +33,25 @@ void TForm_SettingsProgram::AutoRun(bool Flag, const std::wstring& NameParam, co
 }
 
 void TForm_SettingsProgram::ApplySettings() {
-    if (SendMessageW(CheckBox_AutoRun, BM_GETCHECK, 0, 0) == BST_CHECKED) {
-        AutoRun(true, kAutoRunValue, ExePath());
-    } else {
-        AutoRun(false, kAutoRunValue, L"");
+    // Each part is applied whatever happened to the other: a refused autorun
+    // value must not leave the program without its hot key.
+    Guarded([this] {
+        if (SendMessageW(CheckBox_AutoRun, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            AutoRun(true, kAutoRunValue, ExePath());
+        } else {
+            AutoRun(false, kAutoRunValue, L"");
+        }
+    });
+    const std::wstring shortcut = W(ShortcutText(GetHotKey1(), static_cast<char16_t>(GetHotKey2())));
+    if (overlay_.SetScreenshotHotKey(static_cast<unsigned>(GetHotKey1()), static_cast<unsigned>(GetHotKey2()),
+                                     shortcut)) {
+        takenShortcutReported_.clear();
+    } else if (shortcut != takenShortcutReported_) {
+        // Said once per combination, not at every close of this window.
+        takenShortcutReported_ = shortcut;
+        ReportError(W(FormatText(u"The hot key %s is taken by another program, so it cannot take screenshots now. "
+                                 u"Kadrix takes it as soon as that program lets it go; you can also choose another "
+                                 u"key in the settings.",
+                                 {U(shortcut)})));
     }
-    overlay_.RegisterScreenshotHotKey(static_cast<unsigned>(GetHotKey1()), static_cast<unsigned>(GetHotKey2()));
-    overlay_.SetMakeScreenshotShortcut(W(ShortcutText(GetHotKey1(), static_cast<char16_t>(GetHotKey2()))));
 }

@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <optional>
+
+#include "core/Error.h"
 #include "core/Utf.h"
 #include "localisation/InterfaceTexts.h"
 #include "win32/AppFiles.h"
@@ -145,14 +148,13 @@ HWND TForm_SettingsProgram::AddControl(HWND parent, const wchar_t* cls, const wc
 }
 
 void TForm_SettingsProgram::FormCreate() {
-    // A failing step (an unreadable or unwritable file, a refused registry
-    // write) is reported and skips the rest of the sequence for this run.
-    Guarded([this] {
-        LoadLanguageList();
-        LoadSettings();
-        ApplySettings();
-        ApplyLanguage();
-    });
+    // Whatever fails here (an unreadable or unwritable file, a refused
+    // registry write) is reported, and the later steps still run on what
+    // could be read: the program never starts without its hot key and texts.
+    Guarded([this] { LoadLanguageList(); });
+    Guarded([this] { LoadSettings(); });
+    ApplySettings();
+    Guarded([this] { ApplyLanguage(); });
     ShowPage(0);
 }
 
@@ -179,9 +181,9 @@ void TForm_SettingsProgram::FormShow() {
 }
 
 void TForm_SettingsProgram::FormClose() {
-    // An error here leaves the window open with the user's changes in it.
+    // The window always closes; a failed save is reported.
     ApplySettings();
-    SaveSettings();
+    Guarded([this] { SaveSettings(); });
     ShowWindow(Handle(), SW_HIDE);
 }
 
@@ -306,12 +308,30 @@ void TForm_SettingsProgram::SetControlValues(const SettingsValues& v) {
 }
 
 void TForm_SettingsProgram::LoadSettings() {
-    IniFile file = ReadSettingsFile();
+    IniFile file;
+    try {
+        file = ReadSettingsFile();
+    } catch (...) {
+        // The defaults take over for this run, and the file is left alone.
+        loadError_ = CurrentExceptionText();
+        SettingsValues defaults;
+        defaults.SavePath = U(appFolder_);
+        SetControlValues(defaults);
+        throw;
+    }
+    loadError_.reset();
     SetControlValues(ReadSettings(file, U(appFolder_)));
     WriteFileSafely(SettingsPath(), SettingsFileBytes(file));
 }
 
 void TForm_SettingsProgram::SaveSettings() {
+    // The controls hold defaults, not the user's settings, when the file
+    // could not be read: writing them would lose the real ones.
+    if (loadError_) {
+        throw Error(FormatText(u"The settings were not saved to \"%s\": it could not be read when Kadrix started, "
+                               u"and saving now would replace it with default values.\r\n%s",
+                               {U(SettingsPath()), U(*loadError_)}));
+    }
     IniFile file = ReadSettingsFile();
     SettingsValues v = ControlValues();
     // With no language selected the stored name stays as it was.
@@ -331,9 +351,14 @@ void TForm_SettingsProgram::LoadLanguageList() {
     FindHandle search(FindFirstFileW((folder + L"*.ini").c_str(), &found));
     if (!search) return;
     do {
-        const auto ini = LoadLanguageIni(U(folder + found.cFileName), GetACP(), FileReader());
-        const std::wstring name = W(ini.ReadString(KeyOf(InterfaceText::Main_Language).Section,
-                                                   KeyOf(InterfaceText::Main_Language).Key, u"Русский"));
+        std::optional<IniFile> ini;
+        try {
+            ini = LoadLanguageIni(U(folder + found.cFileName), GetACP(), FileReader());
+        } catch (const Error&) {
+            continue;  // a file that cannot be read only drops its language from the list
+        }
+        const std::wstring name = W(ini->ReadString(KeyOf(InterfaceText::Main_Language).Section,
+                                                    KeyOf(InterfaceText::Main_Language).Key, u"Русский"));
         SendMessageW(ListBox_LanguageFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(found.cFileName));
         SendMessageW(ComboBox_ChooseLanguage, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
     } while (FindNextFileW(search.Get(), &found));

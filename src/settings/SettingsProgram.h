@@ -1,6 +1,7 @@
 #pragma once
 // The settings window. Its controls are the program's only in-memory copy of
 // the settings; everything else reads them through the accessors.
+#include <optional>
 #include <string>
 
 #include "overlay/ScreenshotKeyAndTexts.h"
@@ -58,6 +59,10 @@ private:
     kadrix::IniFile ReadSettingsFile() const;
 
     ScreenshotKeyAndTexts& overlay_;
+    // Why Settings.ini could not be read at start-up; nothing is saved then.
+    std::optional<std::wstring> loadError_;
+    // The hot key last reported as taken, so that it is said once.
+    std::wstring takenShortcutReported_;
     const std::wstring appFolder_;
     kadrix::win::Font font_;
     HWND PageControl = nullptr;
