@@ -14,8 +14,9 @@ namespace kadrix {
 namespace {
 
 std::u16string HostAndPortText(const UploadTarget& target) {
-    const bool v6 = target.host.find(':') != std::string::npos;
-    return AsciiToUtf16((v6 ? "[" + target.host + "]" : target.host) + ":" + std::to_string(target.port));
+    std::string text = HostHeaderValue(target);
+    if (target.port == 80) text += ":80";  // the user should see which port was tried
+    return AsciiToUtf16(text);
 }
 
 std::u16string Exchange(const UploadTarget& target, std::string_view jpeg, const LocalTime& now,

@@ -92,8 +92,13 @@ std::optional<UploadTarget> ParseUploadHost(std::u16string_view value) {
 }
 
 std::string HostHeaderValue(const UploadTarget& target) {
-    std::string value = target.host.find(':') != std::string::npos ? "[" + target.host + "]" : target.host;
-    if (target.port != 80) value += ":" + std::to_string(target.port);
+    const bool v6 = target.host.find(':') != std::string::npos;
+    std::string value;
+    value.reserve(target.host.size() + 8);
+    if (v6) value += '[';
+    value += target.host;
+    if (v6) value += ']';
+    if (target.port != 80) value.append(":").append(std::to_string(target.port));
     return value;
 }
 

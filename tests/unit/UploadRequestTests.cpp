@@ -69,17 +69,17 @@ TEST(UploadRequest, BytesOnTheWireAreExactlyTheFormUpload) {
 }
 
 TEST(UploadRequest, HostHeaderCarriesThePortOnlyWhenItIsNot80) {
-    struct Case { UploadTarget target; std::string header; };
+    struct Case { const char* host; std::uint16_t port; const char* header; };
     const Case cases[] = {
-        {{"uploads.example.org", 80}, "Host: uploads.example.org\r\n"},
-        {{"uploads.example.org", 8080}, "Host: uploads.example.org:8080\r\n"},
-        {{"::1", 80}, "Host: [::1]\r\n"},
-        {{"2001:db8::7", 81}, "Host: [2001:db8::7]:81\r\n"},
+        {"uploads.example.org", 80, "Host: uploads.example.org\r\n"},
+        {"uploads.example.org", 8080, "Host: uploads.example.org:8080\r\n"},
+        {"::1", 80, "Host: [::1]\r\n"},
+        {"2001:db8::7", 81, "Host: [2001:db8::7]:81\r\n"},
     };
     for (const auto& c : cases) {
-        const std::string request = BuildUploadRequest(c.target, "\xFF\xD8\xFF\xD9", "--------010100000000000");
+        const std::string request = BuildUploadRequest({c.host, c.port}, "\xFF\xD8\xFF\xD9", "--------010100000000000");
         const auto at = request.find("\r\nHost: ") + 2;
-        EXPECT_EQ(request.substr(at, request.find("\r\n", at) + 2 - at), c.header) << c.target.host;
+        EXPECT_EQ(request.substr(at, request.find("\r\n", at) + 2 - at), c.header) << c.host;
     }
 }
 
