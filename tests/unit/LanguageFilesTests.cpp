@@ -27,7 +27,7 @@ const std::set<std::pair<std::string, std::string>> kVocabulary = {
     {"Main", "Language"},
     {"ProgramAlreadyRunning", "Caption"}, {"ProgramAlreadyRunning", "Text"},
     {"UploadScreenshotOnServer", "Caption"}, {"UploadScreenshotOnServer", "ErrorUpload"},
-    {"UploadScreenshotOnServer", "SuccessfulUpload"},
+    {"UploadScreenshotOnServer", "SuccessfulUpload"}, {"UploadScreenshotOnServer", "NoHost"},
     {"Hint", "AllocateArea"}, {"Hint", "DrawInArea"}, {"Hint", "EraseDrawn"}, {"Hint", "SaveScreenshot"},
     {"Hint", "CancelMakeScreenshot"},
     {"PopupMenuTray", "MakeScreenshot"}, {"PopupMenuTray", "CopyInClipboard"},
@@ -78,6 +78,11 @@ TEST(LanguageFiles, CarryTheWholeVocabulary) {
         EXPECT_NE(ini.ReadString(u"Hint", u"DrawInArea", u"").find(u"Shift"), std::u16string::npos) << name;
         EXPECT_NE(ini.ReadString(u"Hint", u"EraseDrawn", u"").find(u"Ctrl"), std::u16string::npos) << name;
         EXPECT_NE(ini.ReadString(u"Hint", u"SaveScreenshot", u"").find(u"Enter"), std::u16string::npos) << name;
+        // With no upload service set, the text must say where to set one.
+        const auto noHost = ini.ReadString(u"UploadScreenshotOnServer", u"NoHost", u"");
+        for (const std::u16string_view part : {u"Settings.ini", u"</br>[Upload]</br>Host="}) {
+            EXPECT_NE(noHost.find(part), std::u16string::npos) << name << " NoHost lacks " << kadrix::Utf16ToUtf8(part);
+        }
         EXPECT_NE(ini.ReadString(u"Hint", u"CancelMakeScreenshot", u"").find(u"Esc"), std::u16string::npos) << name;
     }
 }
