@@ -103,7 +103,8 @@ BENCHMARK(BM_UploadJpegExchange)->Unit(benchmark::kMillisecond);
 // Reading and decoding a reply body at the 1 MiB cap, chunked as servers that
 // stream do.
 void BM_ReadChunkedReplyAtTheCap(benchmark::State& state) {
-    std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nTransfer-Encoding: chunked\r\n\r\n";
+    std::string reply =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\nTransfer-Encoding: chunked\r\n\r\n";
     const std::string chunk(4000, 'a');
     std::size_t body = 0;
     while (body + chunk.size() <= (1u << 20)) {

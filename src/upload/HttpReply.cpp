@@ -1,7 +1,6 @@
 #include "upload/HttpReply.h"
 
 #include <algorithm>
-#include <array>
 #include <optional>
 
 #include "core/Error.h"

@@ -67,7 +67,8 @@ std::uint16_t FreePort() {
 class UploadServiceProcess {
 public:
     UploadServiceProcess() : port_(FreePort()) {
-        folder_ = fs::temp_directory_path() / ("kadrix-service-" + std::to_string(getpid()) + "-" + std::to_string(port_));
+        folder_ = fs::temp_directory_path() /
+                  ("kadrix-service-" + std::to_string(getpid()) + "-" + std::to_string(port_));
         fs::remove_all(folder_);
         fs::create_directories(folder_);
         log_ = folder_ / "service.log";

@@ -78,7 +78,8 @@ ServiceAnswer Text(std::string_view contentType, std::string_view body) {
 }
 ServiceAnswer Address(std::string_view url) { return Text("text/plain; charset=utf-8", url); }
 ServiceAnswer RefusalUtf8(std::string_view message) {
-    return Text("text/plain; charset=utf-8", "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0. " + std::string(message));
+    const std::string marker = "\xD0\x9E\xD1\x88\xD0\xB8\xD0\xB1\xD0\xBA\xD0\xB0.";  // Ошибка.
+    return Text("text/plain; charset=utf-8", marker + " " + std::string(message));
 }
 ServiceAnswer WithoutCharset(std::string_view body) { return Text("text/plain", body); }
 ServiceAnswer Html(std::string_view contentType, std::string_view body) { return Text(contentType, body); }
@@ -90,7 +91,8 @@ ServiceAnswer ContinueThenAddress(std::string_view url) {
     return {"HTTP/1.1 100 Continue\r\n\r\n" + Address(url).bytes};
 }
 ServiceAnswer ChunkedAddress(std::string_view url, std::size_t chunkSize) {
-    std::string out = "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nTransfer-Encoding: chunked\r\n\r\n";
+    std::string out =
+        "HTTP/1.1 200 OK\r\nContent-Type: text/plain; charset=utf-8\r\nTransfer-Encoding: chunked\r\n\r\n";
     for (std::size_t i = 0; i < url.size(); i += chunkSize) {
         const auto piece = url.substr(i, chunkSize);
         char size[32];
