@@ -60,6 +60,11 @@ TEST(LanguageFiles, CarryTheWholeVocabulary) {
         EXPECT_NE(ini.ReadString(u"Hint", u"DrawInArea", u"").find(u"Shift"), std::u16string::npos) << name;
         EXPECT_NE(ini.ReadString(u"Hint", u"EraseDrawn", u"").find(u"Ctrl"), std::u16string::npos) << name;
         EXPECT_NE(ini.ReadString(u"Hint", u"SaveScreenshot", u"").find(u"Enter"), std::u16string::npos) << name;
+        // With no upload service set, the text must say where to set one.
+        const auto noHost = ini.ReadString(u"UploadScreenshotOnServer", u"NoHost", u"");
+        for (const std::u16string_view part : {u"Settings.ini", u"</br>[Upload]</br>Host="}) {
+            EXPECT_NE(noHost.find(part), std::u16string::npos) << name << " NoHost lacks " << kadrix::Utf16ToUtf8(part);
+        }
         EXPECT_NE(ini.ReadString(u"Hint", u"CancelMakeScreenshot", u"").find(u"Esc"), std::u16string::npos) << name;
     }
 }
