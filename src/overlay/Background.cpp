@@ -514,16 +514,6 @@ void TForm_Background::ApplyLanguage(const IniFile& language) {
     CopyClipboardLastScreenshot_Text = W(ReadMessageText(language, InterfaceText::CopyClipboardLastScreenshot_Text));
 }
 
-std::wstring TForm_Background::GetLastURLAdress() const {
-    std::lock_guard lock(lastUrlLock_);
-    return LastURLAdress;
-}
-
-void TForm_Background::SetLastURLAdress(const std::wstring& url) {
-    std::lock_guard lock(lastUrlLock_);
-    LastURLAdress = url;
-}
-
 // ---- tray icon and menu -----------------------------------------------------
 
 void TForm_Background::TrayIconMouseDown() { windows_.CloseSettingsAndAbout(); }
@@ -644,6 +634,8 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
             return 0;
         }
         break;
+    case TThreadUploadImageOnServer::kPutAddressOnClipboard:
+        return PutLastAddressOnClipboard() ? 1 : 0;
     case TTrayIcon::kMessage:
         TrayMessage(LOWORD(lParam));
         return 0;

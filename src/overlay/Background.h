@@ -4,7 +4,6 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "overlay/TrayIcon.h"
 #include "overlay/WindowCommands.h"
 #include "settings/CaptureSettings.h"
+#include "upload/UploadImageOnServer.h"
 #include "win32/Handles.h"
 #include "win32/Paint.h"
 #include "win32/Window.h"
@@ -45,6 +45,7 @@ public:
     void PopupMenu_OpenFolderWithScreenshotsClick();
 
     void ScreenCaptureRect();
+    void StartUpload(const std::string& jpeg);
 
     // What the settings side drives.
     bool SetScreenshotHotKey(unsigned modifiers, unsigned key, const std::wstring& shortcut) override;
@@ -54,8 +55,8 @@ public:
 
     // The address of the last upload; written by upload workers on their own
     // threads, so it is only reached through these two.
-    std::wstring GetLastURLAdress() const;
-    void SetLastURLAdress(const std::wstring& url);
+    std::wstring GetLastURLAdress() const { return LastURLAdress->Get(); }
+    void SetLastURLAdress(const std::wstring& url) { LastURLAdress->Set(url); }
 
     const kadrix::OverlayScene& Scene() const { return *scene_; }
     HMENU TrayMenu() const { return TrayIcon.Menu(); }
@@ -107,6 +108,7 @@ private:
     void ApplySceneChanges();
     void LiftConfinement();
     void OnPaint();
+    bool PutLastAddressOnClipboard() noexcept;
     kadrix::Point Cursor() const;
 
     const CaptureSettings& settings_;
@@ -148,7 +150,7 @@ private:
     BYTE opacity_ = 255;
     int dpi_ = 0;
 
-    mutable std::mutex lastUrlLock_;
-    std::wstring LastURLAdress;
+    // Shared with the upload workers, which may outlive this window.
+    const std::shared_ptr<LastAddress> LastURLAdress = std::make_shared<LastAddress>();
     std::wstring PathLastImage;
 };

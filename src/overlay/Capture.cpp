@@ -13,7 +13,8 @@
 #include "overlay/Background.h"
 #include "overlay/CapturePlan.h"
 #include "overlay/OverlayPaint.h"
-#include "upload/UploadImageOnServer.h"
+#include "localisation/InterfaceTexts.h"
+#include "win32/ErrorHandler.h"
 #include "win32/Clipboard.h"
 #include "win32/Dib.h"
 #include "win32/Files.h"
@@ -89,15 +90,46 @@ void TForm_Background::ScreenCaptureRect() {
         PathLastImage = fileName;
     }
 
-    if (plan.Upload) {
-        auto* worker = new TThreadUploadImageOnServer(true, *jpeg, this);
-        worker->Start();
-    }
+    if (plan.Upload) StartUpload(*jpeg);
     if (plan.Clipboard) {
         Bitmap bitmap = CreateDeviceBitmap(image);
         ClipboardSession clipboard(Handle());
         clipboard.Empty();
         clipboard.SetBitmap(bitmap.Release());
+    }
+}
+
+void TForm_Background::StartUpload(const std::string& jpeg) {
+    UploadJob job;
+    job.lastAddress = LastURLAdress;
+    job.clipboardWriter = Handle();
+    // The texts are read here, once: a language change later does not touch this upload.
+    IniFile language;
+    Guarded([&] { language = settings_.GetLanguage(); });
+    job.texts.Caption = W(ReadText(language, InterfaceText::UploadScreenshotOnServer_Caption));
+    job.texts.ErrorUpload = W(ReadMessageText(language, InterfaceText::UploadScreenshotOnServer_ErrorUpload));
+    job.texts.SuccessfulUpload = W(ReadText(language, InterfaceText::UploadScreenshotOnServer_SuccessfulUpload));
+    job.texts.NoHost = W(ReadMessageText(language, InterfaceText::UploadScreenshotOnServer_NoHost));
+    // Read at each upload, so a host set while the program runs counts at once.
+    try {
+        job.host = settings_.GetUploadHost();
+    } catch (...) {
+        job.setupError = CurrentExceptionText();
+    }
+    auto* worker = new TThreadUploadImageOnServer(true, jpeg, std::move(job));
+    worker->Start();
+}
+
+// Asked by an upload worker; the main window owns the clipboard session, so
+// the text stays there after it closes.
+bool TForm_Background::PutLastAddressOnClipboard() noexcept {
+    try {
+        ClipboardSession clipboard(Handle());
+        clipboard.Empty();
+        clipboard.SetText(GetLastURLAdress());
+        return true;
+    } catch (...) {
+        return false;  // another program holds the clipboard: the address stays in the menu
     }
 }
 

@@ -257,6 +257,16 @@ bool TForm_SettingsProgram::GetShowSize() const { return Checked(CheckBox_ShowSi
 bool TForm_SettingsProgram::GetFormHint() const { return Checked(CheckBox_ShowHint); }
 bool TForm_SettingsProgram::GetUploadOnServer() const { return Checked(CheckBox_UploadOnServer); }
 
+std::wstring TForm_SettingsProgram::GetUploadHost() const {
+    return W(TrimControl(ReadSettingsFile().ReadString(u"Upload", u"Host", u"")));
+}
+
+IniFile TForm_SettingsProgram::GetLanguage() const {
+    const std::wstring file = SelectedLanguageFile();
+    if (file.empty()) return {};
+    return LoadLanguageIni(U(appFolder_ + W(kLanguagesFolder) + file), GetACP(), FileReader());
+}
+
 // ---- the settings file ----------------------------------------------------
 
 std::wstring TForm_SettingsProgram::SelectedLanguageFile() const {
@@ -367,7 +377,7 @@ void TForm_SettingsProgram::LoadLanguageList() {
 void TForm_SettingsProgram::ApplyLanguage() {
     const std::wstring file = SelectedLanguageFile();
     if (file.empty()) return;  // no language selected: the built-in texts stay
-    const auto ini = LoadLanguageIni(U(appFolder_ + W(kLanguagesFolder) + file), GetACP(), FileReader());
+    const auto ini = GetLanguage();
     auto text = [&](InterfaceText key) { return W(ReadText(ini, key)); };
     overlay_.ApplyLanguage(ini);
 

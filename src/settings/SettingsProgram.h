@@ -29,6 +29,8 @@ public:
     bool GetShowSize() const override;
     bool GetFormHint() const override;
     bool GetUploadOnServer() const override;
+    std::wstring GetUploadHost() const override;
+    kadrix::IniFile GetLanguage() const override;
 
     void LoadLanguageList();
     void LoadSettings();

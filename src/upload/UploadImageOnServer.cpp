@@ -1,12 +1,17 @@
 #include "upload/UploadImageOnServer.h"
 
 #include "core/Error.h"
+#include "upload/UploadExchange.h"
+#include "win32/ErrorHandler.h"
+#include "win32/WinText.h"
 
-TThreadUploadImageOnServer::TThreadUploadImageOnServer(bool CreateSuspend, std::string_view ImageJpeg,
-                                                       TForm_Background* P)
-    : imageJpeg_(ImageJpeg), overlay_(P) {
+using namespace kadrix;
+using namespace kadrix::win;
+
+TThreadUploadImageOnServer::TThreadUploadImageOnServer(bool CreateSuspend, std::string_view ImageJpeg, UploadJob job)
+    : MS(ImageJpeg), job_(std::move(job)) {
     thread_.Reset(CreateThread(nullptr, 0, ThreadProc, this, CreateSuspend ? CREATE_SUSPENDED : 0, nullptr));
-    if (!thread_) throw kadrix::Error(u"Cannot start the upload.");
+    if (!thread_) throw Error(u"Cannot start the upload.");
     SetThreadPriority(thread_.Get(), THREAD_PRIORITY_ABOVE_NORMAL);
 }
 
@@ -17,14 +22,55 @@ DWORD WINAPI TThreadUploadImageOnServer::ThreadProc(void* param) noexcept {
     try {
         self->Execute();
     } catch (...) {
-        // The exchange reports its own failures; nothing may leave the thread.
+        // Whatever escaped the exchange is still an upload that failed.
+        const std::wstring text = CurrentExceptionText();
+        try {
+            self->ShowFailure(text);
+        } catch (...) {
+        }
     }
     delete self;
     return 0;
 }
 
+void TThreadUploadImageOnServer::ShowFailure(const std::wstring& error) const {
+    const std::wstring text = job_.texts.ErrorUpload + L"\r\n" + error;
+    MessageBoxW(nullptr, text.c_str(), job_.texts.Caption.c_str(), MB_OK | MB_ICONERROR | MB_TASKMODAL);
+}
+
 void TThreadUploadImageOnServer::Execute() {
-    // The HTTP exchange with the upload service is not built yet: the
-    // screenshot is handed over and the worker ends without sending it.
-    (void)overlay_;
+    if (!job_.setupError.empty()) return ShowFailure(job_.setupError);
+    const std::optional<UploadTarget> target = ParseUploadHost(U(job_.host));
+    // Never a socket error against a host the user never chose.
+    if (!target) return ShowFailure(job_.texts.NoHost);
+
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    const LocalTime moment{{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond}, now.wMilliseconds};
+    const auto connector = MakeSocketConnector();
+    const UploadOutcome outcome = UploadJpeg(*target, MS, moment, *connector);
+    MS = std::string();  // the JPEG is not kept while a box waits for the user
+
+    switch (outcome.kind) {
+    case UploadOutcome::Kind::Failure:
+        ShowFailure(W(outcome.text));
+        break;
+    case UploadOutcome::Kind::Refusal:
+        MessageBoxW(nullptr, W(outcome.text).c_str(), job_.texts.Caption.c_str(),
+                    MB_OK | MB_ICONWARNING | MB_TASKMODAL);
+        break;
+    case UploadOutcome::Kind::Address: {
+        // Stored first, so that it survives a clipboard held by another program.
+        job_.lastAddress->Set(W(outcome.text));
+        DWORD_PTR written = 0;
+        if (!SendMessageTimeoutW(job_.clipboardWriter, kPutAddressOnClipboard, 0, 0,
+                                 SMTO_ABORTIFHUNG | SMTO_ERRORONEXIT, 5000, &written) ||
+            !written) {
+            break;  // the clipboard could not be written: no message, as before
+        }
+        MessageBoxW(nullptr, job_.texts.SuccessfulUpload.c_str(), job_.texts.Caption.c_str(),
+                    MB_OK | MB_ICONINFORMATION | MB_TOPMOST);
+        break;
+    }
+    }
 }

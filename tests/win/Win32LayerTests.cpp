@@ -28,6 +28,8 @@ struct FakeSettings : CaptureSettings {
     bool GetShowSize() const override { return true; }
     bool GetFormHint() const override { return false; }
     bool GetUploadOnServer() const override { return false; }
+    std::wstring GetUploadHost() const override { return L""; }
+    IniFile GetLanguage() const override { return {}; }
 };
 
 // Closing the settings window raises once, as ApplySettings does when the
