@@ -28,14 +28,16 @@ build_native() {
     { cat "$build/native-build.log"; return 1; }
 }
 
-# Lays out Kadrix.exe as an installed program: the exe with Languages/ and
-# Languages/Flags/ beside it.
+# Installs Kadrix.exe with Languages/ and Languages/Flags/ beside it. Only the
+# program's own files are replaced: the folder is also where Settings.ini and,
+# by default, the screenshots go. The exe is renamed into place, so a copy
+# that still runs keeps its old file intact.
 install_kadrix() {
   local dest="$1"
-  rm -rf "$dest"
-  mkdir -p "$dest"
-  cp "$build/win/Kadrix.exe" "$dest/"
-  cp -r "$root/Languages" "$dest/"
+  mkdir -p "$dest/Languages"
+  cp "$build/win/Kadrix.exe" "$dest/.Kadrix.exe.new"
+  mv -f "$dest/.Kadrix.exe.new" "$dest/Kadrix.exe"
+  cp -r "$root/Languages/." "$dest/Languages/"
 }
 
 # Starts a private Xvfb and sets DISPLAY and xvfb_pid. The server picks a
@@ -84,11 +86,13 @@ prepare_wine() {
   mkdir -p "$WINEPREFIX"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineboot -i >"$build/wineboot.log" 2>&1 || true
-    wineserver -w
+    wineserver -w || true
   fi
-  wineserver -p >/dev/null 2>&1
+  # Fails when a server for this prefix already runs, which is just as good.
+  wineserver -p >/dev/null 2>&1 || true
 }
 
+# Ends the wineserver of this prefix and every program running in it.
 stop_wine() {
   wineserver -k >/dev/null 2>&1 || true
 }
