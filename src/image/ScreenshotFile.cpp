@@ -1,5 +1,8 @@
 #include "image/ScreenshotFile.h"
 
+#include "core/Error.h"
+#include "core/Utf.h"
+
 namespace kadrix {
 
 namespace {
@@ -37,11 +40,35 @@ std::u16string DateTimeStamp(const LocalDateTime& time) {
     return out;
 }
 
-std::u16string ScreenshotFileName(std::u16string_view savePath, const LocalDateTime& time, int format) {
+namespace {
+
+std::u16string_view Extension(int format) { return format == 0 ? u".jpg" : u".bmp"; }
+
+std::u16string FolderAndStamp(std::u16string_view savePath, const LocalDateTime& time) {
     std::u16string name(savePath);
+    if (!name.empty() && name.back() != u'\\' && name.back() != u'/') name += u'\\';
     name += DateTimeStamp(time);
-    name += format == 0 ? u".jpg" : u".bmp";
     return name;
+}
+
+}  // namespace
+
+std::u16string ScreenshotFileName(std::u16string_view savePath, const LocalDateTime& time, int format) {
+    return FolderAndStamp(savePath, time) + std::u16string(Extension(format));
+}
+
+std::u16string FreeScreenshotFileName(std::u16string_view savePath, const LocalDateTime& time, int format,
+                                      const FileExistsFn& exists) {
+    const std::u16string stem = FolderAndStamp(savePath, time);
+    const std::u16string first = stem + std::u16string(Extension(format));
+    if (!exists(first)) return first;
+    for (int n = 2; n <= kMaxNamesPerSecond; ++n) {
+        std::u16string name = stem + u" (" + AsciiToUtf16(std::to_string(n)) + u")" + std::u16string(Extension(format));
+        if (!exists(name)) return name;
+    }
+    throw Error(FormatText(u"Cannot create file \"%s\". %s",
+                           {first, u"This name and " + AsciiToUtf16(std::to_string(kMaxNamesPerSecond - 1)) +
+                                       u" numbered ones are all taken."}));
 }
 
 }  // namespace kadrix

@@ -1,5 +1,7 @@
 #include "localisation/IniFile.h"
 
+#include <algorithm>
+
 namespace kadrix {
 
 namespace {
@@ -26,6 +28,18 @@ char16_t Fold(char16_t c) {
     if (c >= 0x100 && c <= 0x17F) return FoldLatinExtended(c);
     return FoldCase(c);
 }
+
+// Names equal without regard to case have equal folded forms, so they hash alike.
+uint64_t FoldedHash(std::u16string_view name) {
+    uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a
+    for (char16_t c : name) h = (h ^ Fold(c)) * 0x100000001b3ull;
+    h ^= h >> 33;  // spread the high bits into the low ones that pick the slot
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    return h;
+}
+
+constexpr uint64_t kPositionMask = 0xFFFFFFFFull;
 
 std::vector<std::u16string_view> SplitLines(std::u16string_view text) {
     std::vector<std::u16string_view> lines;
@@ -68,10 +82,7 @@ IniFile IniFile::Parse(std::u16string_view text) {
         if (line.front() == u'[' && line.back() == u']' && line.size() >= 2) {
             const auto name = TrimControl(line.substr(1, line.size() - 2));
             current = ini.FindSection(name);
-            if (!current) {
-                ini.sections_.push_back(IniSection{std::u16string(name), {}});
-                current = &ini.sections_.back();
-            }
+            if (!current) current = &ini.AddSection(name);
             continue;
         }
         if (!current) continue;
@@ -87,10 +98,34 @@ IniFile IniFile::Parse(std::u16string_view text) {
 }
 
 IniSection* IniFile::FindSection(std::u16string_view name) {
-    for (auto& section : sections_) {
+    if (index_.empty()) return nullptr;
+    const uint64_t hash = FoldedHash(name);
+    const size_t mask = index_.size() - 1;
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const uint64_t entry = index_[slot];
+        if (entry == 0) return nullptr;
+        if ((entry >> 32) != (hash >> 32)) continue;
+        IniSection& section = sections_[(entry & kPositionMask) - 1];
         if (EqualsIgnoreCase(section.Name, name)) return &section;
     }
-    return nullptr;
+}
+
+void IniFile::PlaceInIndex(uint64_t hash, size_t position) {
+    const size_t mask = index_.size() - 1;
+    size_t slot = hash & mask;
+    while (index_[slot] != 0) slot = (slot + 1) & mask;
+    index_[slot] = (hash & ~kPositionMask) | (position + 1);
+}
+
+IniSection& IniFile::AddSection(std::u16string_view name) {
+    // At most half full, so a search ends at an empty slot after a few probes.
+    if ((sections_.size() + 1) * 2 > index_.size()) {
+        index_.assign(std::max<size_t>(16, index_.size() * 2), 0);
+        for (size_t i = 0; i < sections_.size(); ++i) PlaceInIndex(FoldedHash(sections_[i].Name), i);
+    }
+    PlaceInIndex(FoldedHash(name), sections_.size());
+    sections_.push_back(IniSection{std::u16string(name), {}});
+    return sections_.back();
 }
 
 const IniSection* IniFile::FindSection(std::u16string_view name) const {
@@ -114,10 +149,7 @@ std::u16string IniFile::ReadString(std::u16string_view section, std::u16string_v
 
 void IniFile::WriteString(std::u16string_view section, std::u16string_view key, std::u16string_view value) {
     auto* s = FindSection(section);
-    if (!s) {
-        sections_.push_back(IniSection{std::u16string(section), {}});
-        s = &sections_.back();
-    }
+    if (!s) s = &AddSection(section);
     for (auto& line : s->Lines) {
         if (line.IsEntry && EqualsIgnoreCase(line.Key, key)) {
             line.Value = value;

@@ -8,6 +8,7 @@
 // first section are dropped. Names are compared without regard to case.
 // When a section or a key occurs twice, the first occurrence is the one that
 // is read and replaced; a repeated section continues the first one.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,8 +47,15 @@ public:
 private:
     IniSection* FindSection(std::u16string_view name);
     const IniSection* FindSection(std::u16string_view name) const;
+    IniSection& AddSection(std::u16string_view name);
+    void PlaceInIndex(uint64_t hash, size_t position);
 
     std::vector<IniSection> sections_;
+    // Open-addressing index of sections_ by case-folded name: each slot holds
+    // the name's hash in its upper half and position + 1 in its lower half,
+    // 0 when empty. Without it every header searched all earlier sections and
+    // a file of headers took minutes; a flat table keeps large files cache-friendly.
+    std::vector<uint64_t> index_;
 };
 
 // Compares letters of the Latin, Greek and Cyrillic alphabets without regard to case.

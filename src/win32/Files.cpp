@@ -1,6 +1,10 @@
 #include "win32/Files.h"
 
+#include <mutex>
+#include <set>
+
 #include "core/Error.h"
+#include "core/TemporaryFileName.h"
 #include "win32/Handles.h"
 #include "win32/WinText.h"
 
@@ -8,8 +12,64 @@ namespace kadrix::win {
 
 namespace {
 
+[[noreturn]] void Fail(const wchar_t* pattern, const std::wstring& path, const std::wstring& cause) {
+    throw Error(FormatText(U(pattern), {U(path), U(cause)}));
+}
+
 [[noreturn]] void Fail(const wchar_t* pattern, const std::wstring& path, DWORD code) {
-    throw Error(FormatText(U(pattern), {U(path), U(SystemErrorText(code))}));
+    Fail(pattern, path, SystemErrorText(code));
+}
+
+// "16 MB" rather than 16777216 where it divides evenly.
+std::wstring SizeText(size_t bytes) {
+    if (bytes >= (1u << 20) && bytes % (1u << 20) == 0) return std::to_wstring(bytes >> 20) + L" MB";
+    if (bytes >= 1024 && bytes % 1024 == 0) return std::to_wstring(bytes >> 10) + L" KB";
+    return std::to_wstring(bytes) + L" bytes";
+}
+
+struct FindTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE h) { FindClose(h); }
+};
+using FindHandle = UniqueHandle<HANDLE, FindTraits>;
+
+uint64_t ToUInt64(const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+std::optional<uint64_t> ProcessStart(HANDLE process) {
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
+    return ToUInt64(created);
+}
+
+TemporaryFileOwner ThisProcess() {
+    static const TemporaryFileOwner self{GetCurrentProcessId(), ProcessStart(GetCurrentProcess()).value_or(0)};
+    return self;
+}
+
+// True only when the writer has surely ended: a process that cannot be asked
+// (another user's) counts as running.
+bool WriterEnded(const TemporaryFileOwner& owner) {
+    if (owner == ThisProcess()) return false;
+    Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner.ProcessId));
+    if (!process) return GetLastError() == ERROR_INVALID_PARAMETER;  // no process has that id
+    DWORD code = 0;
+    if (GetExitCodeProcess(process.Get(), &code) && code != STILL_ACTIVE) return true;
+    const auto start = ProcessStart(process.Get());
+    return start && *start != owner.ProcessStart;  // the id now belongs to a later process
+}
+
+// Each folder is searched once per run: leftovers come from processes that
+// ended before, and a search per screenshot would slow every save in a large folder.
+void RemoveStaleTemporariesOnce(const std::wstring& folder) {
+    static std::mutex lock;
+    static std::set<std::wstring> searched;
+    {
+        std::lock_guard guard(lock);
+        if (!searched.insert(folder).second) return;
+    }
+    RemoveStaleTemporaries(folder);
 }
 
 }  // namespace
@@ -30,8 +90,10 @@ std::optional<std::string> ReadFileBytes(const std::wstring& path, size_t maxByt
     if (!file) Fail(L"Cannot open file \"%s\". %s", path, GetLastError());
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size)) Fail(L"Cannot open file \"%s\". %s", path, GetLastError());
+    // The system has no text of its own for this (Wine shows "System error 223.").
     if (static_cast<unsigned long long>(size.QuadPart) > maxBytes) {
-        Fail(L"Cannot open file \"%s\". %s", path, ERROR_FILE_TOO_LARGE);
+        Fail(L"Cannot open file \"%s\". %s", path,
+             L"The file is larger than " + SizeText(maxBytes) + L", the most this program reads.");
     }
     std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
     size_t done = 0;
@@ -49,10 +111,20 @@ std::optional<std::string> ReadFileBytes(const std::wstring& path, size_t maxByt
 }
 
 void WriteFileSafely(const std::wstring& path, std::string_view bytes) {
-    const std::wstring temp = path + L".~" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const size_t slash = path.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+    const std::wstring temp = folder + W(TemporaryFileName(U(path.substr(folder.size())), ThisProcess()));
+
+    // Replacing goes through a rename, which Wine allows over a read-only file.
+    const DWORD target = GetFileAttributesW(path.c_str());
+    if (target != INVALID_FILE_ATTRIBUTES && (target & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        Fail(L"Cannot create file \"%s\". %s", path, ERROR_ACCESS_DENIED);
+    }
+    RemoveStaleTemporariesOnce(folder);
+
     DWORD code = ERROR_SUCCESS;
     {
-        FileHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+        FileHandle file(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN,
                                     nullptr));
         if (!file) Fail(L"Cannot create file \"%s\". %s", path, GetLastError());
         size_t done = 0;
@@ -63,6 +135,12 @@ void WriteFileSafely(const std::wstring& path, std::string_view bytes) {
             done += written;
         }
         if (code == ERROR_SUCCESS && !FlushFileBuffers(file.Get())) code = GetLastError();
+        // The rename keeps the attributes: unhide before the file takes the target's name.
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        if (code == ERROR_SUCCESS && !SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic)) {
+            code = GetLastError();
+        }
     }
     if (code == ERROR_SUCCESS &&
         !MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
@@ -72,6 +150,18 @@ void WriteFileSafely(const std::wstring& path, std::string_view bytes) {
         DeleteFileW(temp.c_str());
         Fail(L"Cannot create file \"%s\". %s", path, code);
     }
+}
+
+void RemoveStaleTemporaries(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    const std::wstring pattern = folder + W(kTemporaryFilePattern);
+    FindHandle search(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
+    if (!search) return;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        const auto owner = TemporaryFileOwnerOf(U(found.cFileName));
+        if (owner && WriterEnded(*owner)) DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(search.Get(), &found));
 }
 
 }  // namespace kadrix::win

@@ -59,8 +59,8 @@ struct CaptureFixture : testing::Test {
         MoveMouse(700, 700);
         Press('P', {VK_CONTROL});
         ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(k.MainWindow()) != FALSE; }));
-        Drag(250, 250, 450, 400);
-        ASSERT_TRUE(WaitFor([] { return HotKeyTaken(0, VK_RETURN); })) << "the selection did not finish";
+        Drag(k.MainWindow(), 250, 250, 450, 400);
+        ASSERT_TRUE(HotKeyTaken(0, VK_RETURN)) << "the finished selection did not take Enter";
     }
 
     std::vector<std::wstring> Shots() {
@@ -69,7 +69,10 @@ struct CaptureFixture : testing::Test {
         HANDLE h = FindFirstFileW((shots + L"*").c_str(), &found);
         if (h == INVALID_HANDLE_VALUE) return names;
         do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+            // Hidden: the temporary file of a write under way.
+            if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN))) {
+                names.push_back(found.cFileName);
+            }
         } while (FindNextFileW(h, &found));
         FindClose(h);
         return names;
@@ -110,9 +113,10 @@ struct CaptureFixture : testing::Test {
     }
 
     void DrawStroke() {
-        MoveMouse(300, 320);
+        HWND overlay = k.MainWindow();
+        PenTo(overlay, 300, 320);
         KeyDown(VK_SHIFT);
-        for (int x = 300; x <= 400; x += 5) MoveMouse(x, 320);
+        for (int x = 300; x <= 400; x += 5) MoveMouseUntil(x, 320, [&] { return RedNear(overlay, x, 320); }, "the stroke");
         KeyUp(VK_SHIFT);
         const RECT row{300, 320, 400, 321};
         ASSERT_TRUE(WaitFor([&] {

@@ -1,12 +1,13 @@
 #include "e2e/E2e.h"
 
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
+#include <stdexcept>
 
 namespace e2e {
 
@@ -22,6 +23,10 @@ bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeou
         }
         Sleep(10);
     }
+}
+
+void Require(bool ok, const std::string& what) {
+    if (!ok) throw std::runtime_error(what);
 }
 
 std::wstring InstallSource() {
@@ -117,19 +122,41 @@ PROCESS_INFORMATION Kadrix::Start() {
     if (!CreateProcessW(Exe().c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir_.c_str(), &si, &pi)) {
         return {};
     }
+    // The copy the test works with: the first, or a new one once it has ended.
+    if (process_.hProcess && !Running()) {
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+        process_ = {};
+    }
     if (!process_.hProcess) process_ = pi;
     return pi;
 }
 
 void Kadrix::StartAndWaitReady(UINT hotKeyModifiers, UINT hotKey) {
-    Start();
-    WaitForInputIdle(process_.hProcess, 10000);
-    // Ready once the last step of start-up that a test relies on is done:
-    // the screenshot hot key is registered.
-    WaitFor([&] {
-        return MainWindow() && FindProcessWindow(Pid(), L"TForm_SettingsProgram") &&
-               HotKeyTaken(hotKeyModifiers, hotKey);
-    });
+    Require(Start().hProcess != nullptr, "Kadrix.exe did not start");
+    // Passive signs first: the start-up sequence has run to the message loop
+    // and written Settings.ini, and the tray icon shows. Only then one probe
+    // of the hot key: a probe takes the key for a moment, and taken while
+    // Kadrix registers it, it would make Kadrix's registration fail.
+    Require(WaitForInputIdle(process_.hProcess, 10000) == 0, "Kadrix did not reach its message loop");
+    Require(WaitFor([&] { return MainWindow() && FindProcessWindow(Pid(), L"TForm_SettingsProgram"); }),
+            "Kadrix's windows were not created");
+    Require(WaitFor([&] { return FileExists(SettingsPath()); }), "Kadrix did not write Settings.ini");
+    Require(WaitFor([] { return TrayIconPoint().has_value(); }), "no tray icon showed");
+    Require(HotKeyTaken(hotKeyModifiers, hotKey), "the screenshot hot key is not registered");
+}
+
+void Kadrix::Kill() {
+    HWND main = MainWindow();
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 10000);
+    // The tray keeps a killed program's icon until someone clicks it; a
+    // later test would find that one first.
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = main;
+    data.uID = 1;
+    if (main) Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
 bool Kadrix::Running() const {
@@ -228,12 +255,7 @@ LRESULT CALLBACK TestWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 namespace {
 
-// Lets Kadrix take each input event before the next: its handlers read the
-// cursor and key state when they run, as they do for a person's slower hand.
-// Kadrix's handlers read the cursor and the key state when they run, so
-// input comes at the pace of a hand: a few milliseconds per event. Outcomes
-// are still waited for by condition.
-void Settle() { Sleep(15); }
+bool KeyIsDown(int vk) { return GetAsyncKeyState(vk) < 0; }
 
 void SendKey(WORD vk, bool up) {
     INPUT in{};
@@ -241,8 +263,9 @@ void SendKey(WORD vk, bool up) {
     in.ki.wVk = vk;
     in.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
     in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &in, sizeof in);
-    Settle();
+    // Not waited on: under Wine the test's own key state does not always show
+    // a key that went to another program; callers wait on what Kadrix shows.
+    Require(SendInput(1, &in, sizeof in) == 1, "SendInput refused a key");
 }
 
 }  // namespace
@@ -259,9 +282,9 @@ void Press(WORD vk, std::initializer_list<WORD> modifiers) {
 
 void ReleaseAllKeys() {
     for (WORD vk : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
-        if (GetAsyncKeyState(vk) < 0) KeyUp(vk);
+        if (KeyIsDown(vk)) KeyUp(vk);
     }
-    if (GetAsyncKeyState(VK_LBUTTON) < 0) MouseButton(MOUSEEVENTF_LEFTUP);
+    if (KeyIsDown(VK_LBUTTON)) MouseButton(MOUSEEVENTF_LEFTUP);
 }
 
 void MoveMouse(int x, int y) {
@@ -270,16 +293,24 @@ void MoveMouse(int x, int y) {
     in.mi.dx = MulDiv(x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
     in.mi.dy = MulDiv(y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
     in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &in, sizeof in);
-    Settle();
+    Require(SendInput(1, &in, sizeof in) == 1, "SendInput refused a mouse move");
+    Require(WaitFor([&] {
+                POINT p{};
+                return GetCursorPos(&p) && p.x == x && p.y == y;
+            }),
+            "the cursor did not reach (" + std::to_string(x) + ", " + std::to_string(y) + ")");
 }
 
 void MouseButton(DWORD flag) {
     INPUT in{};
     in.type = INPUT_MOUSE;
     in.mi.dwFlags = flag;
-    SendInput(1, &in, sizeof in);
-    Settle();
+    Require(SendInput(1, &in, sizeof in) == 1, "SendInput refused a mouse button");
+    const bool down = flag & (MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_MIDDLEDOWN);
+    const int vk = (flag & (MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP))    ? VK_LBUTTON
+                   : (flag & (MOUSEEVENTF_RIGHTDOWN | MOUSEEVENTF_RIGHTUP)) ? VK_RBUTTON
+                                                                            : VK_MBUTTON;
+    Require(WaitFor([&] { return KeyIsDown(vk) == down; }), "the system did not take a mouse button");
 }
 
 void LeftClick(int x, int y) {
@@ -288,11 +319,68 @@ void LeftClick(int x, int y) {
     MouseButton(MOUSEEVENTF_LEFTUP);
 }
 
-void Drag(int x0, int y0, int x1, int y1, int steps) {
+// ---- signs that Kadrix has seen the input ---------------------------------------
+
+namespace {
+
+int CountIn(HWND window, const RECT& area, const std::function<bool(COLORREF)>& match) {
+    const auto pixels = WindowPixels(window, area);
+    return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), match));
+}
+
+}  // namespace
+
+bool RedNear(HWND overlay, int x, int y) {
+    return CountIn(overlay, RECT{x - 2, y - 2, x + 3, y + 3}, [](COLORREF c) { return c == RGB(255, 0, 0); }) > 0;
+}
+
+bool EraserAt(HWND overlay, int x, int y) {
+    // Its white frame's left and right edges, 10 pixels left and 11 right of the cursor.
+    auto white = [](COLORREF c) { return c == RGB(255, 255, 255); };
+    return CountIn(overlay, RECT{x - 10, y - 8, x - 9, y + 9}, white) >= 15 &&
+           CountIn(overlay, RECT{x + 11, y - 8, x + 12, y + 9}, white) >= 15;
+}
+
+bool GuideLineAlong(HWND overlay, int y) {
+    RECT rc;
+    GetClientRect(overlay, &rc);
+    return CountIn(overlay, RECT{0, y, rc.right, y + 1}, [](COLORREF c) { return c == RGB(255, 255, 255); }) >
+           rc.right / 4;
+}
+
+bool HoldsMouse(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) && info.hwndCapture == window;
+}
+
+void MoveMouseUntil(int x, int y, const std::function<bool()>& seen, const std::string& what) {
+    MoveMouse(x, y);
+    Require(WaitFor(seen), what + " did not show after a move to (" + std::to_string(x) + ", " +
+                               std::to_string(y) + ")");
+}
+
+void Drag(HWND overlay, int x0, int y0, int x1, int y1, int steps) {
     MoveMouse(x0, y0);
     MouseButton(MOUSEEVENTF_LEFTDOWN);
-    for (int i = 1; i <= steps; ++i) MoveMouse(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps);
+    // The press handler reads the cursor when it runs: move on only once it has.
+    Require(WaitFor([&] { return HoldsMouse(overlay); }), "the overlay did not take the press");
+    for (int i = 1; i <= steps; ++i) {
+        const int x = x0 + (x1 - x0) * i / steps, y = y0 + (y1 - y0) * i / steps;
+        // The frame runs from the press point to the cursor, both corners red.
+        MoveMouseUntil(x, y, [&] { return RedNear(overlay, x, y) && RedNear(overlay, x0, y0); }, "the frame");
+    }
     MouseButton(MOUSEEVENTF_LEFTUP);
+    // The release handler lets the mouse go last, after registering Enter.
+    Require(WaitFor([&] { return !HoldsMouse(overlay); }), "the overlay did not take the release");
+}
+
+void PenTo(HWND overlay, int x, int y) {
+    MoveMouse(x, y);
+    KeyDown(VK_CONTROL);
+    Require(WaitFor([&] { return EraserAt(overlay, x, y); }), "the eraser did not show at the stroke's start");
+    KeyUp(VK_CONTROL);
+    Require(WaitFor([&] { return !EraserAt(overlay, x, y); }), "the eraser did not go");
 }
 
 // ---- what the program shows ---------------------------------------------------
@@ -392,19 +480,60 @@ HWND NewestMenu() {
     return newest;
 }
 
-void ClickMenuRow(HWND menu, const char* layout, int row) {
-    // The system's menu metrics: a 3-pixel border and 9-pixel separators;
-    // the items share the rest of the height evenly.
-    constexpr int kBorder = 3, kSeparator = 9;
+namespace {
+
+// The first run of rows of the menu that are mostly in the highlight colour.
+std::optional<RECT> HighlightedBand(HWND menu) {
     RECT rc;
-    GetWindowRect(menu, &rc);
+    GetClientRect(menu, &rc);
+    const auto pixels = WindowPixels(menu, rc);
+    const int width = rc.right;
+    const COLORREF highlight[] = {GetSysColor(COLOR_HIGHLIGHT), GetSysColor(COLOR_MENUHILIGHT)};
+    int top = -1;
+    for (int y = 0; y <= rc.bottom; ++y) {
+        int lit = 0;
+        for (int x = 0; y < rc.bottom && x < width; ++x) {
+            const COLORREF c = pixels[static_cast<size_t>(y) * width + x];
+            if (c == highlight[0] || c == highlight[1]) ++lit;
+        }
+        if (lit * 2 > width && top < 0) top = y;
+        if (lit * 2 <= width && top >= 0) return RECT{0, top, width, y};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<RECT> MenuItemRects(HWND menu, int items) {
+    std::vector<RECT> rects;
+    std::optional<RECT> previous;
+    for (int i = 0; i <= items; ++i) {
+        Press(VK_DOWN);
+        std::optional<RECT> band;
+        Require(WaitFor([&] {
+                    band = HighlightedBand(menu);
+                    return band && (!previous || !EqualRect(&*band, &*previous));
+                }),
+                "the menu did not highlight item " + std::to_string(i + 1));
+        if (i < items) rects.push_back(*band);
+        previous = band;
+    }
+    // Past the last item the highlight comes round to the first again.
+    Require(EqualRect(&*previous, &rects.front()) != FALSE,
+            "the menu has more than " + std::to_string(items) + " items");
+    POINT origin{0, 0};
+    ClientToScreen(menu, &origin);
+    for (RECT& r : rects) OffsetRect(&r, origin.x, origin.y);
+    return rects;
+}
+
+void ClickMenuRow(HWND menu, const char* layout, int row) {
     const std::string rows(layout);
-    const int separators = static_cast<int>(std::count(rows.begin(), rows.end(), '-'));
-    const int items = static_cast<int>(rows.size()) - separators;
-    const int itemHeight = (rc.bottom - rc.top - 2 * kBorder - separators * kSeparator) / items;
-    int y = rc.top + kBorder;
-    for (int i = 0; i < row; ++i) y += rows[i] == '-' ? kSeparator : itemHeight;
-    LeftClick(rc.left + 40, y + itemHeight / 2);
+    const int items = static_cast<int>(std::count(rows.begin(), rows.end(), 'i'));
+    const int item = static_cast<int>(std::count(rows.begin(), rows.begin() + row, 'i'));
+    Require(row < static_cast<int>(rows.size()) && rows[row] == 'i', "row " + std::to_string(row) + " is no item");
+    const RECT r = MenuItemRects(menu, items)[item];
+    LeftClick((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
 int OpenMenus() {

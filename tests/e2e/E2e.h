@@ -17,6 +17,10 @@ using namespace std::chrono_literals;
 // Polls cond every 10 ms until it holds or the timeout passes.
 bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout = 10s);
 
+// For helpers whose callers cannot check a result: a wait that times out
+// throws, which ends the test with the message as its failure.
+void Require(bool ok, const std::string& what);
+
 std::wstring InstallSource();  // the installed program the tests copy (KADRIX_INSTALL_DIR)
 std::string ReadFile(const std::wstring& path);
 void WriteFile(const std::wstring& path, const std::string& bytes);
@@ -36,8 +40,12 @@ public:
     // Starts a copy; several may run (the second-instance test).
     PROCESS_INFORMATION Start();
     // Starts the copy the test works with and waits until it is ready: its
-    // main window exists and the settings were written.
+    // windows exist, Settings.ini is written and the tray icon shows; then
+    // checks once that the screenshot hot key is taken. Throws when not.
     void StartAndWaitReady(UINT hotKeyModifiers = MOD_CONTROL, UINT hotKey = 'P');
+    // Ends the process at once, as a crash or a kill would, and takes its
+    // icon out of the tray, which a killed program leaves behind.
+    void Kill();
     DWORD Pid() const { return process_.dwProcessId; }
     HANDLE Process() const { return process_.hProcess; }
     bool Running() const;
@@ -68,15 +76,34 @@ private:
     std::function<void(HDC, int, int)> paint_;
 };
 
-// Keyboard and mouse, as real input events.
+// Keyboard and mouse, as real input events. Mouse events return once the
+// system has taken them (the cursor stands there, the button state shows
+// it); whether Kadrix has seen an event is for the caller to wait on, with
+// the signs below.
 void KeyDown(WORD vk);
 void KeyUp(WORD vk);
 void Press(WORD vk, std::initializer_list<WORD> modifiers = {});
 void MoveMouse(int x, int y);
 void MouseButton(DWORD downOrUpFlag);
 void LeftClick(int x, int y);
-void Drag(int x0, int y0, int x1, int y1, int steps = 8);
 void ReleaseAllKeys();
+
+// Signs on the overlay's own pixels that Kadrix has dealt with the input so far.
+bool RedNear(HWND overlay, int x, int y);       // a stroke or the frame passes within 2 pixels
+bool EraserAt(HWND overlay, int x, int y);      // the eraser's frame stands around the cursor there
+bool GuideLineAlong(HWND overlay, int y);       // the horizontal guide line runs along row y
+bool HoldsMouse(HWND window);                   // has the mouse captured: a press is under way
+// Moves the mouse and waits until seen() (throws when it never holds).
+void MoveMouseUntil(int x, int y, const std::function<bool()>& seen, const std::string& what);
+// Drags a selection on the shown overlay: the press waits until the overlay
+// holds the mouse, each step until the frame reaches the cursor, the release
+// until the overlay lets the mouse go.
+void Drag(HWND overlay, int x0, int y0, int x1, int y1, int steps = 8);
+// Before a stroke starts at (x, y) on a finished selection: the drawing timer
+// reads the cursor on its own clock, so a stroke begun right after a move
+// could start from where the cursor was before. Holding Ctrl there until the
+// eraser shows proves the timer has the new position.
+void PenTo(HWND overlay, int x, int y);
 
 // Message boxes (#32770) of a process: title and the text of its static control.
 struct MessageBoxInfo {
@@ -86,7 +113,9 @@ struct MessageBoxInfo {
 };
 std::vector<MessageBoxInfo> MessageBoxes(DWORD pid);
 
-// Whether some program holds the combination as a system-wide hot key.
+// Whether some program holds the combination as a system-wide hot key. It
+// registers the combination for a moment, so it is a probe to call once the
+// program has shown it is done registering, never to poll while it may be.
 bool HotKeyTaken(UINT modifiers, UINT vk);
 
 // The header of a 32-bit top-down device-independent bitmap.
@@ -106,6 +135,10 @@ HWND OpenTrayMenu();
 // How many menus are shown (a submenu counts too), and the newest of them.
 int OpenMenus();
 HWND NewestMenu();
+// The rectangles of the items of a shown menu, top to bottom, as the menu
+// itself shows them: each Down key highlights the next item, separators
+// skipped. Checks that the menu has exactly `items` items.
+std::vector<RECT> MenuItemRects(HWND menu, int items);
 // Clicks an item of a shown menu. layout lists its rows top to bottom,
 // 'i' for an item and '-' for a separator; the item is picked by its row.
 void ClickMenuRow(HWND menu, const char* layout, int row);

@@ -76,6 +76,31 @@ TEST(IniFile, BrokenInputNeverFails) {
     EXPECT_EQ(odd.ReadString(u"", u"", u"?"), u"");
 }
 
+// A file of nothing but section headers is the worst case of the section
+// lookup; it must read in one pass and still merge headers that differ only
+// in case.
+TEST(IniFile, HundredsOfThousandsOfSectionsKeepTheirOrderAndMerge) {
+    constexpr int kSections = 200000;
+    std::u16string text;
+    for (int i = 0; i < kSections; ++i) {
+        const auto n = Utf8ToUtf16(std::to_string(i));
+        text += u"[Раздел" + n + u"]\r\nk=" + n + u"\r\n";
+    }
+    text += u"[РАЗДЕЛ0]\r\nk=again\r\nlate=merged\r\n";
+    auto ini = IniFile::Parse(text);
+    ASSERT_EQ(ini.Sections().size(), static_cast<size_t>(kSections));
+    EXPECT_EQ(ini.Sections()[12345].Name, u"Раздел12345");
+    EXPECT_EQ(ini.ReadString(u"раздел0", u"K", u"?"), u"0");
+    EXPECT_EQ(ini.ReadString(u"раздел0", u"late", u"?"), u"merged");
+    EXPECT_EQ(ini.ReadString(u"раздел199999", u"k", u"?"), u"199999");
+    ini.WriteString(u"раздел7", u"k", u"seven");
+    ini.WriteString(u"New", u"k", u"appended");
+    ini.WriteString(u"NEW", u"j", u"same section");
+    EXPECT_EQ(ini.ReadString(u"Раздел7", u"k", u"?"), u"seven");
+    ASSERT_EQ(ini.Sections().size(), static_cast<size_t>(kSections) + 1);
+    EXPECT_EQ(ini.Sections().back().Lines.size(), 2u);
+}
+
 TEST(IniFile, RewriteKeepsUnknownEntriesAndDropsComments) {
     auto ini = IniFile::Parse(
         u"; header comment\r\n"

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "image/ScreenshotFile.h"
+#include <set>
+#include <vector>
+
+#include "core/Error.h"
 #include "core/Utf.h"
+#include "image/ScreenshotFile.h"
 
 namespace kadrix {
 namespace {
@@ -25,8 +29,9 @@ TEST(ScreenshotFile, JpegNameJoinsPathAsIs) {
     EXPECT_EQ(U8(ScreenshotFileName(u"C:\\Shots\\", kExample, 0)), U8(u"C:\\Shots\\2017.02.09 15-30-45.jpg"));
 }
 
-TEST(ScreenshotFile, PathWithoutSeparatorGetsNone) {
-    EXPECT_EQ(U8(ScreenshotFileName(u"C:\\Shots", kExample, 0)), U8(u"C:\\Shots2017.02.09 15-30-45.jpg"));
+TEST(ScreenshotFile, PathWithoutSeparatorGetsOne) {
+    EXPECT_EQ(U8(ScreenshotFileName(u"C:\\Shots", kExample, 0)), U8(u"C:\\Shots\\2017.02.09 15-30-45.jpg"));
+    EXPECT_EQ(U8(ScreenshotFileName(u"Z:/tmp/shots/", kExample, 1)), U8(u"Z:/tmp/shots/2017.02.09 15-30-45.bmp"));
 }
 
 TEST(ScreenshotFile, EveryFormatButZeroIsBmp) {
@@ -38,6 +43,49 @@ TEST(ScreenshotFile, EveryFormatButZeroIsBmp) {
 TEST(ScreenshotFile, EmptyPathAndNonAsciiPath) {
     EXPECT_EQ(U8(ScreenshotFileName(u"", kExample, 0)), U8(u"2017.02.09 15-30-45.jpg"));
     EXPECT_EQ(U8(ScreenshotFileName(u"C:\\Снимки\\", kExample, 1)), U8(u"C:\\Снимки\\2017.02.09 15-30-45.bmp"));
+}
+
+// The first name of each second stays as it always was; a taken name gets the
+// first free number from 2 on, and no existing file is ever offered.
+TEST(ScreenshotFile, ATakenNameGetsTheFirstFreeNumber) {
+    struct Case {
+        const char* name;
+        std::u16string savePath;
+        int format;
+        std::set<std::u16string> taken;
+        std::u16string expected;
+    };
+    const std::u16string shots = u"C:\\Shots\\2017.02.09 15-30-45";
+    const Case cases[] = {
+        {"free", u"C:\\Shots\\", 0, {}, shots + u".jpg"},
+        {"taken once", u"C:\\Shots\\", 0, {shots + u".jpg"}, shots + u" (2).jpg"},
+        {"taken twice", u"C:\\Shots\\", 1, {shots + u".bmp", shots + u" (2).bmp"}, shots + u" (3).bmp"},
+        {"a gap is filled", u"C:\\Shots\\", 0, {shots + u".jpg", shots + u" (3).jpg"}, shots + u" (2).jpg"},
+        {"only a numbered one taken", u"C:\\Shots\\", 0, {shots + u" (2).jpg"}, shots + u".jpg"},
+        {"other format taken", u"C:\\Shots\\", 0, {shots + u".bmp"}, shots + u".jpg"},
+        {"no separator", u"C:\\Shots", 0, {shots + u".jpg"}, shots + u" (2).jpg"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::u16string> asked;
+        const auto name = FreeScreenshotFileName(c.savePath, kExample, c.format, [&](const std::u16string& path) {
+            asked.push_back(path);
+            return c.taken.count(path) > 0;
+        });
+        EXPECT_EQ(U8(name), U8(c.expected)) << c.name;
+        EXPECT_EQ(asked.back(), name) << c.name << ": the name given was not the last one checked";
+    }
+}
+
+TEST(ScreenshotFile, NamesRunOutWithAnError) {
+    int asked = 0;
+    try {
+        FreeScreenshotFileName(u"C:\\Shots\\", kExample, 0, [&](const std::u16string&) { return ++asked > 0; });
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(U8(e.Message()), U8(u"Cannot create file \"C:\\Shots\\2017.02.09 15-30-45.jpg\". "
+                                      u"This name and 9998 numbered ones are all taken."));
+    }
+    EXPECT_EQ(asked, kMaxNamesPerSecond);
 }
 
 }  // namespace

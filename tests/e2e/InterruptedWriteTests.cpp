@@ -1,0 +1,121 @@
+// Kadrix killed in the middle of writing Settings.ini or a screenshot: the
+// final file is never half written, and the temporary file the write left
+// is gone after the next start or the next capture.
+#include <gtest/gtest.h>
+
+#include "core/TemporaryFileName.h"
+#include "e2e/E2e.h"
+#include "image/Bmp.h"
+
+using namespace e2e;
+
+namespace {
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return names;
+}
+
+bool IsTemporary(const std::wstring& name) { return name.starts_with(L".~kadrix-"); }
+
+std::vector<std::wstring> Temporaries(const std::wstring& folder) {
+    auto names = FilesIn(folder);
+    std::erase_if(names, [](const std::wstring& n) { return !IsTemporary(n); });
+    return names;
+}
+
+// Whether the process is writing into the folder right now: its temporary file is there.
+bool Writing(const std::wstring& folder, DWORD pid) {
+    for (const auto& name : Temporaries(folder)) {
+        const auto owner = kadrix::TemporaryFileOwnerOf(std::u16string(name.begin(), name.end()));
+        if (owner && owner->ProcessId == pid) return true;
+    }
+    return false;
+}
+
+std::string Narrow(const std::vector<std::wstring>& names) {
+    std::string out;
+    for (const auto& n : names) out += std::string(n.begin(), n.end()) + " ";
+    return out;
+}
+
+// Settings.ini in the exact form Kadrix writes, so rewriting it at start-up
+// gives the same bytes; large enough that the write takes a while.
+std::string LargeSettings() {
+    std::string text = "\xEF\xBB\xBF[Main]\r\nShowHint=0\r\n\r\n[Filler]\r\n";
+    for (int i = 0; text.size() < (12u << 20); ++i) {
+        text += "Key" + std::to_string(i) + "=" + std::string(80, 'a' + i % 26) + "\r\n";
+    }
+    return text + "\r\n";
+}
+
+constexpr int kRounds = 6;
+
+}  // namespace
+
+TEST(InterruptedWrite, AKilledSettingsWriteLeavesNoFileAfterTheNextStart) {
+    Kadrix k;
+    const std::string settings = LargeSettings();
+    WriteFile(k.SettingsPath(), settings);
+    int interrupted = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        ASSERT_NE(k.Start().hProcess, nullptr);
+        // Start-up rewrites Settings.ini: kill Kadrix as soon as that write has begun.
+        const bool caught = WaitFor([&] { return Writing(k.Dir(), k.Pid()) || !k.Running(); }, 30s);
+        k.Kill();
+        if (caught && Writing(k.Dir(), k.Pid())) ++interrupted;
+        ASSERT_EQ(ReadFile(k.SettingsPath()), settings) << "round " << round << ": Settings.ini was damaged";
+    }
+    ASSERT_GT(interrupted, 0) << "no write was interrupted, so this test proved nothing";
+
+    k.StartAndWaitReady();
+    EXPECT_TRUE(WaitFor([&] { return Temporaries(k.Dir()).empty(); })) << Narrow(Temporaries(k.Dir()));
+    EXPECT_EQ(ReadFile(k.SettingsPath()), settings);
+}
+
+TEST(InterruptedWrite, AKilledScreenshotWriteLeavesNoFileAfterTheNextCapture) {
+    Kadrix k;
+    const std::wstring shots = k.Dir() + L"shots\\";
+    CreateDirectoryW(shots.c_str(), nullptr);
+    k.WriteSettings("[Main]\r\nShowHint=0\r\n[Screenshot]\r\nSavePath=" + std::string(shots.begin(), shots.end()) +
+                    "\r\nSaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=1\r\n");
+    auto capture = [&](int x0, int y0, int x1, int y1) {
+        k.StartAndWaitReady();
+        MoveMouse(700, 700);
+        Press('P', {VK_CONTROL});
+        HWND overlay = k.MainWindow();
+        Require(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }), "the overlay did not open");
+        Drag(overlay, x0, y0, x1, y1);
+        Press(VK_RETURN);
+    };
+
+    bool interrupted = false;
+    for (int round = 0; round < kRounds && !interrupted; ++round) {
+        // Nearly the whole screen as BMP: about 6 MB to write.
+        capture(5, 5, 1900, 1060);
+        const bool caught = WaitFor([&] { return Writing(shots, k.Pid()); }, 20s);
+        k.Kill();
+        ClipCursor(nullptr);
+        ReleaseAllKeys();
+        interrupted = caught && Writing(shots, k.Pid());
+    }
+    ASSERT_TRUE(interrupted) << "no write was interrupted, so this test proved nothing";
+
+    const size_t before = FilesIn(shots).size() - Temporaries(shots).size();
+    capture(250, 250, 450, 400);
+    ASSERT_TRUE(WaitFor([&] {
+        const auto names = FilesIn(shots);
+        return names.size() == before + 1 && Temporaries(shots).empty();
+    })) << Narrow(FilesIn(shots));
+    // Every screenshot there is whole.
+    for (const auto& name : FilesIn(shots)) {
+        EXPECT_NO_THROW(kadrix::DecodeBmp(ReadFile(shots + name))) << std::string(name.begin(), name.end());
+    }
+}
