@@ -85,7 +85,11 @@ void TForm_Background::ScreenCaptureRect() {
         GetLocalTime(&now);
         const LocalDateTime stamp{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
         const bool asJpeg = plan.Format == ScreenshotFormat::Jpeg;
-        const std::wstring fileName = W(ScreenshotFileName(U(savePath), stamp, asJpeg ? 0 : 1));
+        // Never replaces a screenshot taken earlier in the same second.
+        const std::wstring fileName = W(FreeScreenshotFileName(
+            U(savePath), stamp, asJpeg ? 0 : 1, [](const std::u16string& path) {
+                return GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str())) != INVALID_FILE_ATTRIBUTES;
+            }));
         WriteFileSafely(fileName, asJpeg ? *jpeg : EncodeBmp(image));
         PathLastImage = fileName;
     }

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "win32/ErrorHandler.h"
+#include "win32/Files.h"
 
 using namespace kadrix::win;
 
@@ -42,6 +43,8 @@ void ProgramWindows::CloseSettingsAndAbout() {
 
 int RunProgram(const std::wstring& appFolder) noexcept {
     try {
+        // What an interrupted write of an earlier run left beside Settings.ini.
+        Guarded([&] { RemoveStaleTemporaries(appFolder); });
         const auto windows = std::make_unique<ProgramWindows>(appFolder);
         return windows->Run();
     } catch (...) {

@@ -27,12 +27,6 @@ std::wstring SizeText(size_t bytes) {
     return std::to_wstring(bytes) + L" bytes";
 }
 
-struct FindTraits {
-    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(HANDLE h) { FindClose(h); }
-};
-using FindHandle = UniqueHandle<HANDLE, FindTraits>;
-
 uint64_t ToUInt64(const FILETIME& time) {
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }

@@ -70,7 +70,7 @@ struct UploadFixture : testing::Test {
         MoveMouse(700, 700 + shift);
         Press('P', {VK_CONTROL});
         ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }));
-        Drag(250, 250 + shift, 450, 400 + shift);
+        Drag(overlay, 250, 250 + shift, 450, 400 + shift);
         ASSERT_TRUE(WaitFor([] { return HotKeyTaken(0, VK_RETURN); })) << "the selection did not finish";
         Press(VK_RETURN);
         ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
