@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/Error.h"
@@ -260,6 +261,12 @@ TEST_F(CaptureFixture, CopyLastScreenshotRereadsTheFile) {
     ASSERT_TRUE(WaitFor([&] { return (bytes = ReadFile(file)).size() > 54; }));
     const auto saved = kadrix::DecodeBmp(bytes);
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP)) << "with uploading on the image is not put on the clipboard";
+    // No upload service is set: the upload says so in its own box.
+    std::vector<MessageBoxInfo> uploadBox;
+    ASSERT_TRUE(WaitFor([&] { return !(uploadBox = MessageBoxes(k.Pid())).empty(); }));
+    EXPECT_NE(uploadBox[0].text.find(L"[Upload]"), std::wstring::npos);
+    SendMessageW(uploadBox[0].hwnd, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] { return MessageBoxes(k.Pid()).empty(); }));
 
     ChooseCopyLastScreenshot();
     ASSERT_TRUE(WaitFor([&] { return IsClipboardFormatAvailable(CF_BITMAP) != FALSE; }));
@@ -285,4 +292,39 @@ TEST_F(CaptureFixture, CopyLastScreenshotRereadsTheFile) {
     EXPECT_TRUE(boxes[0].text.starts_with(L"Cannot open file \"" + file + L"\". ")) << "box text";
     EXPECT_TRUE(IsClipboardFormatAvailable(CF_BITMAP));
     SendMessageW(boxes[0].hwnd, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(CaptureFixture, AScreenshotOfTheSameSecondNeverReplacesAnother) {
+    Start("SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=1\r\n");
+    // Files of earlier captures hold the names of the coming minute.
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    FILETIME t;
+    SystemTimeToFileTime(&now, &t);
+    std::vector<std::wstring> taken;
+    for (int s = 0; s < 60; ++s) {
+        ULARGE_INTEGER at{{t.dwLowDateTime, t.dwHighDateTime}};
+        at.QuadPart += static_cast<ULONGLONG>(s) * 10000000ull;
+        const FILETIME f{at.LowPart, at.HighPart};
+        SYSTEMTIME st;
+        FileTimeToSystemTime(&f, &st);
+        wchar_t name[64];
+        swprintf(name, 64, L"%04u.%02u.%02u %02u-%02u-%02u.bmp", st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute,
+                 st.wSecond);
+        taken.push_back(name);
+        WriteFile(shots + name, "an earlier screenshot");
+    }
+    OpenAndSelect();
+    Press(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return Shots().size() == taken.size() + 1; }));
+    for (const auto& name : taken) EXPECT_EQ(ReadFile(shots + name), "an earlier screenshot");
+    std::wstring added;
+    for (const auto& name : Shots()) {
+        if (std::find(taken.begin(), taken.end(), name) == taken.end()) added = name;
+    }
+    EXPECT_TRUE(added.ends_with(L" (2).bmp")) << std::string(added.begin(), added.end());
+    // The last screenshot is the file actually written.
+    ChooseCopyLastScreenshot();
+    EXPECT_TRUE(WaitFor([&] { return IsClipboardFormatAvailable(CF_BITMAP) != FALSE; }));
+    EXPECT_TRUE(MessageBoxes(k.Pid()).empty());
 }

@@ -356,6 +356,13 @@ bool HoldsMouse(HWND window) {
 
 void MoveMouseUntil(int x, int y, const std::function<bool()>& seen, const std::string& what) {
     MoveMouse(x, y);
+    // A move is idempotent: on a busy machine one that went unseen is made
+    // again (a pixel aside and back) rather than waited for in vain.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (WaitFor(seen, 2s)) return;
+        MoveMouse(x + 1, y);
+        MoveMouse(x, y);
+    }
     Require(WaitFor(seen), what + " did not show after a move to (" + std::to_string(x) + ", " +
                                std::to_string(y) + ")");
 }
@@ -469,6 +476,11 @@ HWND OpenTrayMenu() {
     MouseButton(MOUSEEVENTF_RIGHTUP);
     HWND menu = nullptr;
     if (!WaitFor([&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); })) return nullptr;
+    // Keys reach the menu only once its thread has the foreground; a key
+    // sent before that goes to whatever window had it.
+    const DWORD owner = GetWindowThreadProcessId(menu, nullptr);
+    Require(WaitFor([&] { return GetWindowThreadProcessId(GetForegroundWindow(), nullptr) == owner; }),
+            "the tray menu's program did not come to the foreground");
     return menu;
 }
 
