@@ -151,6 +151,13 @@ void TForm_About::LayOutControls() {
         {&Button_Close, 332, 233, 80, 25},
     };
     LayOut(table, dpi_);
+    // The author follows the copyright where a font draws that wider than its 80 pixels.
+    const RECT copyright = RectInRoot(Label_Copyright);
+    const RECT author = RectInRoot(Label_Author);
+    if (author.left < copyright.right + ScaleTo(4, dpi_)) {
+        SetWindowPos(Label_Author, nullptr, copyright.right + ScaleTo(4, dpi_), author.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     // A caption too long for the room left of the link moves the pair right,
     // keeping the 6-pixel gap, rather than leaving the window.
     const RECT homePage = RectInRoot(Label_HomePage);

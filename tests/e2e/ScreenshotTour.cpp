@@ -49,9 +49,20 @@ void Settle(HWND window) {
     }
 }
 
+// True once the header band shows: its middle is neither black nor the face colour.
+bool HeaderPainted(HWND window) {
+    POINT p{300, 20};
+    ClientToScreen(window, &p);
+    HDC screen = GetDC(nullptr);
+    const COLORREF c = GetPixel(screen, p.x, p.y);
+    ReleaseDC(nullptr, screen);
+    return c != RGB(0, 0, 0) && c != GetSysColor(COLOR_BTNFACE) && c != CLR_INVALID;
+}
+
 // The window as the screen shows it, title bar included, as a BMP file.
 void Snap(HWND window, const std::wstring& dir, const wchar_t* name) {
     Settle(window);
+    WaitFor([&] { return HeaderPainted(window); });
     RECT rc;
     GetWindowRect(window, &rc);
     const int width = rc.right - rc.left, height = rc.bottom - rc.top;
