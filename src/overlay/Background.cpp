@@ -23,10 +23,14 @@ constexpr UINT kDrawingInterval = 5;
 constexpr UINT kFadeInterval = 10;
 
 // A rectangle shape: a 1-pixel frame in one colour around a fill in another.
-void FramedRect(HDC dc, const Rect& r, COLORREF frame, COLORREF fill) {
+// pen: the frame's line width, which for the selection frame must equal the
+// drawing area's inset, or a clear ring inside the frame escapes the capture.
+void FramedRect(HDC dc, const Rect& r, COLORREF frame, COLORREF fill, int32_t pen = 1) {
     if (r.Empty()) return;
     FillSolid(dc, ToRECT(r), frame);
-    if (r.Width > 2 && r.Height > 2) FillSolid(dc, RECT{r.Left + 1, r.Top + 1, r.Right() - 1, r.Bottom() - 1}, fill);
+    if (r.Width > 2 * pen && r.Height > 2 * pen) {
+        FillSolid(dc, RECT{r.Left + pen, r.Top + pen, r.Right() - pen, r.Bottom() - pen}, fill);
+    }
 }
 
 std::vector<MonitorBounds> SystemMonitors() {
@@ -401,7 +405,7 @@ void TForm_Background::PaintTo(HDC dc, const RECT& clip) {
             FillSolid(dc, visible, kWhite);
             break;
         case Item::Screen:
-            FramedRect(dc, state.Bounds, kRed, kTransparentColor);
+            FramedRect(dc, state.Bounds, kRed, kTransparentColor, scene_->Metrics().FramePen);
             break;
         case Item::PaintBox:
             break;  // shows the frame's see-through fill; strokes are drawn straight onto the window

@@ -381,8 +381,10 @@ void OverlayScene::UpdateSize() {
     // The drawing area that finishing now would give: the inside of the frame,
     // reaching the monitor's edge where the frame touches it.
     const int64_t insideWidth = int64_t{r.Width} - 2 * p, insideHeight = int64_t{r.Height} - 2 * p;
-    const int64_t wValue = insideWidth + (r.Left == 0) + (r.Right == ow - 1);
-    const int64_t hValue = insideHeight + (r.Top == 0) + (r.Bottom == oh - 1);
+    // Finishing pushes the frame's whole line off the monitor at an edge, so
+    // an edge gives back p pixels, not one, above 96 DPI.
+    const int64_t wValue = insideWidth + (r.Left == 0 ? p : 0) + (r.Right == ow - 1 ? p : 0);
+    const int64_t hValue = insideHeight + (r.Top == 0 ? p : 0) + (r.Bottom == oh - 1 ? p : 0);
     const bool visible = insideWidth >= m.SizeMinimum && insideHeight >= m.SizeMinimum && Get(Item::Screen).Visible;
 
     const int32_t ww = SetLabel(Item::LabelTextW, u"W: ", wValue) + m.TextPad;

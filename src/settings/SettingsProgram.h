@@ -7,6 +7,7 @@
 #include "overlay/ScreenshotKeyAndTexts.h"
 #include "settings/CaptureSettings.h"
 #include "settings/SettingsFile.h"
+#include "win32/DialogLayout.h"
 #include "win32/Handles.h"
 #include "win32/Window.h"
 
@@ -41,6 +42,12 @@ public:
 
     std::wstring TitleSelectDirectory;
 
+    // What the folder browser gave: none when cancelled, else the chosen
+    // folder, which goes to Edit_SavePath with exactly one trailing backslash.
+    void TakeSelectedFolder(const std::optional<std::wstring>& chosen);
+    // The page shown (0 or 1).
+    int VisiblePage() const;
+
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
@@ -50,12 +57,20 @@ private:
     void FormClose();
     void FormDestroy();
     void CheckBox_SaveInFileClick();
+    void Button_SelectSavePathClick();
+    // The hot-key letter: only A to Z, whatever the layout types.
+    bool Edit_HotKey2KeyDown(WPARAM key);
+    static LRESULT CALLBACK HotKeyEditProc(HWND edit, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                           DWORD_PTR self);
+    // Sizes, fonts and places for a DPI; at creation and on WM_DPICHANGED.
+    void ApplyDpi(UINT dpi);
+    void LayOutControls();
+    void PaintHeaderItem(const DRAWITEMSTRUCT& item);
     void ShowPage(int index);
     kadrix::SettingsValues ControlValues() const;
     void SetControlValues(const kadrix::SettingsValues& values);
     std::wstring SelectedLanguageFile() const;
-    HWND AddControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w, int h,
-                    int id = 0);
+    HWND AddControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id = 0);
 
     std::wstring SettingsPath() const;
     kadrix::IniFile ReadSettingsFile() const;
@@ -66,7 +81,12 @@ private:
     // The hot key last reported as taken, so that it is said once.
     std::wstring takenShortcutReported_;
     const std::wstring appFolder_;
+    UINT dpi_ = 96;
     kadrix::win::Font font_;
+    kadrix::win::Font titleFont_;
+    kadrix::win::HeaderBand header_;
+    HWND Image_Background = nullptr;
+    HWND Image_Icon = nullptr;
     HWND PageControl = nullptr;
     HWND TabSheet_ParametersProgram = nullptr;
     HWND TabSheet_ParametersScreenshot = nullptr;
@@ -94,5 +114,6 @@ private:
     HWND RadioButton_Jpeg = nullptr;
     HWND RadioButton_Bmp = nullptr;
     HWND Panel_Bottom = nullptr;
+    HWND Shape_TopLine = nullptr;
     HWND Button_Close = nullptr;
 };
