@@ -2,7 +2,7 @@
 """Draws Kadrix's artwork and writes it beside the sources.
 
 Writes resources/Kadrix.ico, resources/IconLarge.bmp, resources/Header.bmp and
-Languages/Flags/{Russian,English}.png. Standard library only, so it runs on any
+Languages/Flags/<language file name>.png for every shipped language. Standard library only, so it runs on any
 machine with Python 3; the output is the same on every run.
 
     python3 resources/make_artwork.py
@@ -142,6 +142,44 @@ def DrawFlagRussia(width, height):
         for x in range(width):
             canvas.Blend(x, y, band, 1.0)
     return canvas
+
+
+def DrawHorizontalBands(width, height, bands):
+    """Stripes from top to bottom; bands are (colour, relative height)."""
+    canvas = Canvas(width, height)
+    total = sum(share for _, share in bands)
+    top = 0
+    for colour, share in bands:
+        # Whole-pixel edges keep the stripes crisp at 20 pixels high.
+        bottom = top + share
+        canvas.FillRect(0, round(height * top / total), width, round(height * bottom / total), colour)
+        top = bottom
+    return canvas
+
+
+def DrawVerticalBands(width, height, colours):
+    canvas = Canvas(width, height)
+    for i, colour in enumerate(colours):
+        canvas.FillRect(round(width * i / len(colours)), 0, round(width * (i + 1) / len(colours)), height, colour)
+    return canvas
+
+
+def DrawFlagGermany(width, height):
+    return DrawHorizontalBands(width, height, (((0, 0, 0), 1), ((221, 0, 0), 1), ((255, 206, 0), 1)))
+
+
+def DrawFlagUkraine(width, height):
+    return DrawHorizontalBands(width, height, (((0, 87, 183), 1), ((255, 215, 0), 1)))
+
+
+def DrawFlagSpain(width, height):
+    # Red, yellow twice as tall, red; the arms are too fine for a list item.
+    red, yellow = (170, 21, 27), (241, 191, 0)
+    return DrawHorizontalBands(width, height, ((red, 1), (yellow, 2), (red, 1)))
+
+
+def DrawFlagFrance(width, height):
+    return DrawVerticalBands(width, height, ((0, 38, 84), WHITE, (206, 17, 38)))
 
 
 def DrawFlagUnitedKingdom(width, height, samples=8):
@@ -304,12 +342,19 @@ def Main():
     Write("resources/IconLarge.bmp", Bmp32AlphaBytes(DrawIcon(48)))
     Write("resources/Header.bmp", Bmp24Bytes(DrawHeader(173, 60)))
 
-    russia = DrawFlagRussia(24, 20)
-    AddFlagEdge(russia)
-    Write("Languages/Flags/Russian.png", PngBytes(russia, alpha=False))
-    kingdom = DrawFlagUnitedKingdom(24, 20)
-    AddFlagEdge(kingdom)
-    Write("Languages/Flags/English.png", PngBytes(kingdom, alpha=False))
+    # Named after the language file each flag belongs to.
+    flags = {
+        "Russian": DrawFlagRussia,
+        "English": DrawFlagUnitedKingdom,
+        "German": DrawFlagGermany,
+        "Ukrainian": DrawFlagUkraine,
+        "Spanish": DrawFlagSpain,
+        "French": DrawFlagFrance,
+    }
+    for language, draw in flags.items():
+        flag = draw(24, 20)
+        AddFlagEdge(flag)
+        Write("Languages/Flags/%s.png" % language, PngBytes(flag, alpha=False))
 
 
 if __name__ == "__main__":
