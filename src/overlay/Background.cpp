@@ -500,17 +500,17 @@ void TForm_Background::SetMakeScreenshotShortcut(const std::wstring& shortcut) {
 
 void TForm_Background::ApplyLanguage(const IniFile& language) {
     auto text = [&](InterfaceText key) { return W(ReadText(language, key)); };
-    std::array<std::wstring, 5> hints;
-    for (size_t i = 0; i < hints.size(); ++i) {
-        hints[i] = L"\u2981 " + text(static_cast<InterfaceText>(static_cast<size_t>(InterfaceText::Hint_AllocateArea) + i));
-    }
-    Panel_Hint.SetHints(hints);
+    Panel_Hint.SetHints({text(InterfaceText::Hint_AllocateArea), text(InterfaceText::Hint_DrawInArea),
+                         text(InterfaceText::Hint_EraseDrawn), text(InterfaceText::Hint_SaveScreenshot),
+                         text(InterfaceText::Hint_CancelMakeScreenshot)});
 
-    std::array<std::wstring, 8> captions;
-    for (size_t i = 0; i < captions.size(); ++i) {
-        captions[i] = text(static_cast<InterfaceText>(static_cast<size_t>(InterfaceText::PopupMenuTray_MakeScreenshot) + i));
-    }
-    TrayIcon.SetCaptions(captions);
+    TrayIcon.SetCaptions({text(InterfaceText::PopupMenuTray_MakeScreenshot),
+                          text(InterfaceText::PopupMenuTray_CopyInClipboard),
+                          text(InterfaceText::PopupMenuTray_CopyInClipboard_LastURL),
+                          text(InterfaceText::PopupMenuTray_CopyInClipboard_LastScreenshot),
+                          text(InterfaceText::PopupMenuTray_OpenFolderWithScreenshots),
+                          text(InterfaceText::PopupMenuTray_SettingsProgram),
+                          text(InterfaceText::PopupMenuTray_AboutProgram), text(InterfaceText::PopupMenuTray_Exit)});
 
     CopyClipboardLastURL_Caption = text(InterfaceText::CopyClipboardLastURL_Caption);
     CopyClipboardLastURL_Text = W(ReadMessageText(language, InterfaceText::CopyClipboardLastURL_Text));

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <vector>
 
+#include "localisation/IniFile.h"
 #include "shell/ProgramWindows.h"
 #include "support/TempFolder.h"
 
@@ -85,4 +88,70 @@ TEST(OverlayPaint, TintGuideLinesFrameAndClearInside) {
     EXPECT_EQ(finished.At(700, 700), tint);
     SendMessageW(overlay, WM_HOTKEY, 3, 0);
     EXPECT_FALSE(windows.background.Visible());
+}
+
+namespace {
+
+// The hint panel as it paints itself.
+Snapshot PaintPanel(HWND overlay) {
+    HWND panel = FindWindowExW(overlay, nullptr, L"TPanel_Hint", nullptr);
+    return panel ? Paint(panel) : Snapshot{};
+}
+
+int RedIn(const Snapshot& shot, const RECT& area) {
+    int red = 0;
+    for (int y = area.top; y < area.bottom; ++y) {
+        for (int x = area.left; x < area.right; ++x) red += shot.At(x, y) == kRed;
+    }
+    return red;
+}
+
+}  // namespace
+
+TEST(OverlayPaint, HintBulletsAndKeyNamesAreRedDotsAndWords) {
+    const testsupport::TempFolder folder;
+    ProgramWindows windows(folder.Path());
+    HWND overlay = windows.background.Handle();
+    const auto language = kadrix::IniFile::Parse(
+        u"[Hint]\nAllocateArea=Select an area\nDrawInArea=Hold Shift to draw\nEraseDrawn=Hold Ctrl to erase\n"
+        u"SaveScreenshot=Press Enter to save\nCancelMakeScreenshot=Press Esc to cancel\n");
+    // Switching twice must not stack anything up.
+    windows.background.ApplyLanguage(language);
+    windows.background.ApplyLanguage(language);
+    SetCursorPos(5, 5);
+    SendMessageW(overlay, WM_HOTKEY, 1, 0);
+    ASSERT_TRUE(windows.background.Visible());
+    const Snapshot shot = PaintPanel(overlay);
+    ASSERT_GT(shot.width, 0);
+
+    const auto& scene = windows.background.Scene();
+    constexpr kadrix::PanelItem labels[5] = {kadrix::PanelItem::Hint1, kadrix::PanelItem::Hint2,
+                                             kadrix::PanelItem::Hint3, kadrix::PanelItem::Hint4,
+                                             kadrix::PanelItem::Hint5};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i + 1);
+        const kadrix::Rect b = scene.Get(labels[i]).Bounds;
+        // The bullet: the red pixels of the label's first cell form a filled
+        // dot; an empty-box glyph would be an outline with a hollow middle.
+        const int cell = scene.Metrics().HintFontHeight / 2;
+        const RECT bulletCell{b.Left, b.Top, b.Left + cell, b.Top + scene.Metrics().HintFontHeight + 4};
+        RECT red{LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+        for (int y = bulletCell.top; y < bulletCell.bottom; ++y) {
+            for (int x = bulletCell.left; x < bulletCell.right; ++x) {
+                if (shot.At(x, y) != kRed) continue;
+                red = RECT{std::min(red.left, static_cast<LONG>(x)), std::min(red.top, static_cast<LONG>(y)),
+                           std::max(red.right, static_cast<LONG>(x)), std::max(red.bottom, static_cast<LONG>(y))};
+            }
+        }
+        ASSERT_LE(red.left, red.right) << "no red bullet";
+        EXPECT_EQ(shot.At((red.left + red.right) / 2, (red.top + red.bottom) / 2), kRed) << "the bullet is hollow";
+        // The rest of the text is white, with the key name in red beyond the bullet.
+        const RECT rest{b.Left + cell, b.Top, b.Left + b.Width, b.Top + b.Height};
+        if (i == 0) {
+            EXPECT_EQ(RedIn(shot, rest), 0) << "the first hint names no key";
+        } else {
+            EXPECT_GT(RedIn(shot, rest), 10) << "the key name is not red";
+        }
+    }
+    SendMessageW(overlay, WM_HOTKEY, 3, 0);
 }
