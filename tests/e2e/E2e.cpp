@@ -9,6 +9,8 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "support/TempFolder.h"
+
 namespace e2e {
 
 bool WaitFor(const std::function<bool()>& cond, std::chrono::milliseconds timeout) {
@@ -68,25 +70,6 @@ void CopyTree(const std::wstring& from, const std::wstring& to) {
     FindClose(h);
 }
 
-void RemoveTree(const std::wstring& dir) {
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((dir + L"*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(dir + name + L"\\");
-            } else {
-                SetFileAttributesW((dir + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW((dir + name).c_str());
-            }
-        } while (FindNextFileW(h, &found));
-        FindClose(h);
-    }
-    RemoveDirectoryW(dir.c_str());
-}
-
 }  // namespace
 
 Kadrix::Kadrix() {
@@ -95,7 +78,7 @@ Kadrix::Kadrix() {
     GetTempPathW(MAX_PATH, temp);
     dir_ = std::wstring(temp) + L"kadrix-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
            std::to_wstring(++counter) + L"\\";
-    RemoveTree(dir_);
+    testsupport::TempFolder::Remove(dir_);
     CopyTree(InstallSource(), dir_);
 }
 
@@ -111,7 +94,7 @@ Kadrix::~Kadrix() {
         CloseHandle(process_.hProcess);
         CloseHandle(process_.hThread);
     }
-    RemoveTree(dir_);
+    testsupport::TempFolder::Remove(dir_);
 }
 
 PROCESS_INFORMATION Kadrix::Start() {

@@ -7,6 +7,7 @@
 
 #include "core/Error.h"
 #include "core/TemporaryFileName.h"
+#include "support/TempFolder.h"
 #include "win32/Files.h"
 #include "win32/WinText.h"
 
@@ -17,22 +18,8 @@ namespace {
 
 // A fresh folder of the test's own, removed with everything in it.
 struct Folder {
-    std::wstring path;
-    Folder() {
-        static int counter = 0;
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        path = std::wstring(temp) + L"kadrix-files-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-               std::to_wstring(++counter) + L"\\";
-        CreateDirectoryW(path.c_str(), nullptr);
-    }
-    ~Folder() {
-        for (const auto& name : Names()) {
-            SetFileAttributesW((path + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW((path + name).c_str());
-        }
-        RemoveDirectoryW(path.c_str());
-    }
+    testsupport::TempFolder folder;
+    const std::wstring& path = folder.Path();
     // Every file name in the folder, hidden ones included, sorted.
     std::vector<std::wstring> Names() const {
         std::vector<std::wstring> names;
