@@ -26,7 +26,7 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kLinkColour = RGB(0, 0, 255);
 constexpr int kBits = static_cast<int>(sizeof(void*) * 8);
 // Ours, not from the language file.
-constexpr wchar_t kCopyright[] = L"\u00A9 2017\u20132025";
+constexpr wchar_t kCopyright[] = L"\u00A9 2017\u20132026";
 constexpr char kHomePage[] = KADRIX_HOME_PAGE;
 
 std::wstring ControlText(HWND control) {

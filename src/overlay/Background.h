@@ -28,6 +28,9 @@ public:
     ~TForm_Background() override;
 
     void Create();
+    // Puts the icon into the notification area: the last step of start-up,
+    // so the icon shows once the hot key and the texts are in place.
+    void ShowTrayIcon() { TrayIcon.Add(); }
     void SetMonitorSource(MonitorSource source) { monitors_ = std::move(source); }
 
     // Opening and closing a capture.

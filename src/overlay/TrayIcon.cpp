@@ -50,7 +50,6 @@ void TTrayIcon::Create(HWND owner) {
     AppendMenuW(menu, MF_STRING, PopupMenu_AboutProgram, L"");
     AppendMenuW(menu, MF_STRING, PopupMenu_Exit, L"");
     UpdateCaptions();
-    Add();
 }
 
 void TTrayIcon::UpdateCaptions() {

@@ -28,6 +28,7 @@ public:
     TTrayIcon(const TTrayIcon&) = delete;
     TTrayIcon& operator=(const TTrayIcon&) = delete;
 
+    // Builds the menu; the icon shows once Add is called.
     void Create(HWND owner);
     // Adds the icon; again after the shell restarted (the TaskbarCreated message).
     void Add();

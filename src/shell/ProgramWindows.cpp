@@ -12,6 +12,7 @@ ProgramWindows::ProgramWindows(const std::wstring& appFolder)
     background.Create();
     about.Create(background.Handle());
     settings.Create(background.Handle());
+    background.ShowTrayIcon();
 }
 
 ProgramWindows::~ProgramWindows() {

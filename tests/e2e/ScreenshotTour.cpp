@@ -61,6 +61,8 @@ bool HeaderPainted(HWND window) {
 
 // The window as the screen shows it, title bar included, as a BMP file.
 void Snap(HWND window, const std::wstring& dir, const wchar_t* name) {
+    // Everything painted anew, children included, before the picture.
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     Settle(window);
     WaitFor([&] { return HeaderPainted(window); });
     RECT rc;
