@@ -80,8 +80,11 @@ const std::vector<Case> kCases = {
 
 std::string Show(const std::vector<Placed>& placed) {
     std::string out;
-    for (const Placed& p : placed)
-        out += "\"" + Utf16ToUtf8(p.text) + "\"@" + std::to_string(p.left) + "," + std::to_string(p.top) + " ";
+    for (const Placed& p : placed) {
+        out += '"';
+        out += Utf16ToUtf8(p.text);
+        out += "\"@" + std::to_string(p.left) + "," + std::to_string(p.top) + " ";
+    }
     return out;
 }
 

@@ -74,7 +74,7 @@ Bgra Expected(const Spec& s, int x, int y) {
         return {c.blue, c.green, c.red, a};
     }
     const int n = Channels(s.colorType);
-    unsigned raw[4];
+    unsigned raw[4] = {};
     bool sameAsFirst = true;
     for (int c = 0; c < n; ++c) {
         raw[c] = Sample(s, x, y, c);
