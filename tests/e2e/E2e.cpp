@@ -501,24 +501,40 @@ std::optional<RECT> HighlightedBand(HWND menu) {
 }  // namespace
 
 std::vector<RECT> MenuItemRects(HWND menu, int items) {
-    std::vector<RECT> rects;
-    std::optional<RECT> previous;
-    for (int i = 0; i <= items; ++i) {
-        Press(VK_DOWN);
-        std::optional<RECT> band;
-        Require(WaitFor([&] {
-                    band = HighlightedBand(menu);
-                    return band && (!previous || !EqualRect(&*band, &*previous));
-                }),
-                "the menu did not highlight item " + std::to_string(i + 1));
-        if (i < items) rects.push_back(*band);
-        previous = band;
-    }
-    // Past the last item the highlight comes round to the first again.
-    Require(EqualRect(&*previous, &rects.front()) != FALSE,
-            "the menu has more than " + std::to_string(items) + " items");
+    // The mouse walks down the menu: each item lights up under it, and the
+    // lit band is that item's rectangle. Keys proved unreliable: a key sent
+    // before the menu's loop took the keyboard was lost.
+    RECT client;
+    GetClientRect(menu, &client);
     POINT origin{0, 0};
     ClientToScreen(menu, &origin);
+    std::vector<RECT> rects;
+    std::optional<RECT> band;
+    bool tracking = false;  // once an item has lit, the menu follows the mouse at once
+    int y = 3;
+    while (y < client.bottom && static_cast<int>(rects.size()) < items) {
+        const POINT at{origin.x + client.right / 2, origin.y + y};
+        auto lit = [&] {
+            band = HighlightedBand(menu);
+            return band && band->top <= y && y < band->bottom;
+        };
+        MoveMouse(at.x, at.y);
+        bool seen = WaitFor(lit, tracking ? 250ms : 2000ms);
+        if (!seen && !tracking) {
+            MoveMouse(at.x + 1, at.y);
+            MoveMouse(at.x, at.y);
+            seen = WaitFor(lit, 3000ms);
+        }
+        if (seen) {
+            tracking = true;
+            rects.push_back(*band);
+            y = band->bottom;  // the next row: the next item or a separator
+        } else {
+            y += tracking ? 3 : 2;  // a separator or a border
+        }
+    }
+    Require(static_cast<int>(rects.size()) == items,
+            "the menu lit " + std::to_string(rects.size()) + " items, not " + std::to_string(items));
     for (RECT& r : rects) OffsetRect(&r, origin.x, origin.y);
     return rects;
 }
