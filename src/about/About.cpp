@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "about/PeImage.h"
+#include "localisation/InterfaceTexts.h"
 #include "win32/ErrorHandler.h"
 #include "win32/WinText.h"
 
@@ -88,6 +89,21 @@ void TForm_About::SetVersion(const std::wstring& Version, const std::wstring& St
 void TForm_About::SetDateBuild(const std::wstring& Value) {
     SetWindowTextW(Label_DateBuild, W(DateBuildLine(U(Value), GetDateTimeBuild(), U(TimeSeparator()))).c_str());
     if (Handle()) LayOutControls();
+}
+
+void TForm_About::ApplyLanguage(const IniFile& language) {
+    auto text = [&](InterfaceText key) { return W(ReadText(language, key)); };
+    using T = InterfaceText;
+    SetWindowTextW(Handle(), text(T::AboutProgram_Caption).c_str());
+    SetWindowTextW(Label_NameProgram, text(T::AboutProgram_NameProgram).c_str());
+    SetVersion(text(T::AboutProgram_Version), text(T::AboutProgram_Bit));
+    SetDateBuild(text(T::AboutProgram_DataBuild));
+    SetWindowTextW(Label_Author, text(T::AboutProgram_Author).c_str());
+    SetWindowTextW(Label_DescriptionProgram, text(T::AboutProgram_DescriptionProgram).c_str());
+    SetWindowTextW(Label_HomePage, text(T::AboutProgram_HomePage).c_str());
+    SetWindowTextW(Button_Close, text(T::AboutProgram_Close).c_str());
+    // Captions of another width: the right-aligned labels and the author move.
+    LayOutControls();
 }
 
 DateTime TForm_About::GetDateTimeBuild() {
@@ -175,7 +191,8 @@ void TForm_About::LayOutControls() {
         SetWindowPos(Label_DescriptionProgram, nullptr, 0, 0, rc.right - rc.left, LineHeight(Label_DescriptionProgram),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    // Everything, title bar included: a shorter caption must leave nothing of the longer one behind.
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void TForm_About::PaintHeaderItem(const DRAWITEMSTRUCT& item) {
