@@ -3,10 +3,12 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
 #include "about/PeImage.h"
+#include "localisation/InterfaceTexts.h"
 #include "win32/ErrorHandler.h"
 #include "win32/WinText.h"
 
@@ -33,6 +35,18 @@ std::wstring ControlText(HWND control) {
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
     return text;
+}
+
+// The height the control's text takes when wrapped at the control's width.
+int WrappedHeight(HWND control) {
+    const std::wstring text = ControlText(control);
+    RECT rc;
+    GetClientRect(control, &rc);
+    WindowDc dc(control);
+    SelectObjectScope font(dc.Get(), reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    DrawTextW(dc.Get(), text.c_str(), static_cast<int>(text.size()), &rc,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_LEFT | DT_TOP);
+    return rc.bottom - rc.top;
 }
 
 std::wstring TimeSeparator() {
@@ -88,6 +102,21 @@ void TForm_About::SetVersion(const std::wstring& Version, const std::wstring& St
 void TForm_About::SetDateBuild(const std::wstring& Value) {
     SetWindowTextW(Label_DateBuild, W(DateBuildLine(U(Value), GetDateTimeBuild(), U(TimeSeparator()))).c_str());
     if (Handle()) LayOutControls();
+}
+
+void TForm_About::ApplyLanguage(const IniFile& language) {
+    auto text = [&](InterfaceText key) { return W(ReadText(language, key)); };
+    using T = InterfaceText;
+    SetWindowTextW(Handle(), text(T::AboutProgram_Caption).c_str());
+    SetWindowTextW(Label_NameProgram, text(T::AboutProgram_NameProgram).c_str());
+    SetVersion(text(T::AboutProgram_Version), text(T::AboutProgram_Bit));
+    SetDateBuild(text(T::AboutProgram_DataBuild));
+    SetWindowTextW(Label_Author, text(T::AboutProgram_Author).c_str());
+    SetWindowTextW(Label_DescriptionProgram, text(T::AboutProgram_DescriptionProgram).c_str());
+    SetWindowTextW(Label_HomePage, text(T::AboutProgram_HomePage).c_str());
+    SetWindowTextW(Button_Close, text(T::AboutProgram_Close).c_str());
+    // Captions of another width: the right-aligned labels and the author move.
+    LayOutControls();
 }
 
 DateTime TForm_About::GetDateTimeBuild() {
@@ -169,13 +198,24 @@ void TForm_About::LayOutControls() {
             SetWindowPos(c, nullptr, rc.left + shift, rc.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
     }
-    // One line of the description must show whole at every scale.
+    // The description wraps: a language whose sentence needs a second line
+    // gets it, and the home-page row moves down by as much.
     RECT rc = RectInRoot(Label_DescriptionProgram);
-    if (rc.bottom - rc.top < LineHeight(Label_DescriptionProgram)) {
-        SetWindowPos(Label_DescriptionProgram, nullptr, 0, 0, rc.right - rc.left, LineHeight(Label_DescriptionProgram),
+    const int needed = std::max(LineHeight(Label_DescriptionProgram), WrappedHeight(Label_DescriptionProgram));
+    if (rc.bottom - rc.top < needed) {
+        SetWindowPos(Label_DescriptionProgram, nullptr, 0, 0, rc.right - rc.left, needed,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        const int shift = rc.top + needed - RectInRoot(Label_HomePage).top + ScaleTo(6, dpi_);
+        if (shift > 0) {
+            for (HWND c : {Label_HomePage, Label_NameHomePage}) {
+                const RECT place = RectInRoot(c);
+                SetWindowPos(c, nullptr, place.left, place.top + shift, 0, 0,
+                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+        }
     }
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    // Everything, title bar included: a shorter caption must leave nothing of the longer one behind.
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void TForm_About::PaintHeaderItem(const DRAWITEMSTRUCT& item) {

@@ -2,12 +2,13 @@
 // The About box: name, version, build date and home page.
 #include <string>
 
+#include "about/AboutTexts.h"
 #include "about/VersionInfo.h"
 #include "win32/DialogLayout.h"
 #include "win32/Handles.h"
 #include "win32/Window.h"
 
-class TForm_About : public kadrix::win::Window {
+class TForm_About : public kadrix::win::Window, public AboutTexts {
 public:
     // owner: the main window, so that the About box has no taskbar button of its own.
     void Create(HWND owner);
@@ -23,6 +24,8 @@ public:
     static kadrix::DateTime GetDateTimeBuild();
     // The file version of FileName formatted with four "%d"; empty without one.
     static std::wstring GetVersionFile(const std::wstring& FileName, const std::wstring& Format);
+
+    void ApplyLanguage(const kadrix::IniFile& language) override;
 
     // The host the link shows and opens.
     static std::wstring HomePageHost();

@@ -55,8 +55,8 @@ std::wstring ListItemText(HWND list, int index) {
 
 }  // namespace
 
-TForm_SettingsProgram::TForm_SettingsProgram(ScreenshotKeyAndTexts& overlay, std::wstring appFolder)
-    : overlay_(overlay), appFolder_(std::move(appFolder)) {}
+TForm_SettingsProgram::TForm_SettingsProgram(ScreenshotKeyAndTexts& overlay, AboutTexts& about, std::wstring appFolder)
+    : overlay_(overlay), about_(about), appFolder_(std::move(appFolder)) {}
 
 std::wstring TForm_SettingsProgram::SettingsPath() const { return appFolder_ + W(kSettingsFileName); }
 
@@ -100,7 +100,8 @@ void TForm_SettingsProgram::Create(HWND owner) {
     CheckBox_ShowLine = AddControl(p1, L"BUTTON", L"Показывать направляющие линии", BS_AUTOCHECKBOX | WS_TABSTOP);
     GroupBox_LanguageInterface = AddControl(p1, L"BUTTON", L" Язык интерфейса ", BS_GROUPBOX);
     ComboBox_ChooseLanguage =
-        AddControl(p1, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kIdChooseLanguage);
+        AddControl(p1, WC_COMBOBOXW, L"",
+                   CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP, kIdChooseLanguage);
     GroupBox_HotKey = AddControl(p1, L"BUTTON", L" Горячая клавиша для снятия скриншота ", BS_GROUPBOX);
     RadioButton_Alt = AddControl(p1, L"BUTTON", L"Alt", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP);
     RadioButton_Ctrl = AddControl(p1, L"BUTTON", L"Ctrl", BS_AUTORADIOBUTTON);
@@ -153,6 +154,11 @@ void TForm_SettingsProgram::ApplyDpi(UINT dpi) {
         },
         reinterpret_cast<LPARAM>(font_.Get()));
     SendMessageW(Label_Title, WM_SETFONT, reinterpret_cast<WPARAM>(titleFont_.Get()), FALSE);
+    // The picker's rows and flags follow the scale too.
+    for (WPARAM part : {static_cast<WPARAM>(-1), WPARAM{0}}) {
+        SendMessageW(ComboBox_ChooseLanguage, CB_SETITEMHEIGHT, part, ScaleTo(kFlagRowHeight, dpi));
+    }
+    MakeFlagImages();
     LayOutControls();
 }
 
@@ -218,7 +224,9 @@ void TForm_SettingsProgram::LayOutControls() {
         SetWindowPos(sheet, nullptr, page.left, page.top, page.right - page.left, page.bottom - page.top,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    // Everything, title bar and tab strip included: a shorter caption must
+    // leave nothing of the longer one behind.
+    RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
 }
 
 void TForm_SettingsProgram::PaintHeaderItem(const DRAWITEMSTRUCT& item) {
@@ -308,7 +316,7 @@ LRESULT TForm_SettingsProgram::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPa
             if (HIWORD(wParam) == BN_CLICKED) Button_SelectSavePathClick();
             return 0;
         case kIdChooseLanguage:
-            if (HIWORD(wParam) == CBN_SELCHANGE) ApplyLanguage();
+            if (HIWORD(wParam) == CBN_SELCHANGE) ComboBox_ChooseLanguageChange();
             return 0;
         }
         break;
@@ -319,10 +327,23 @@ LRESULT TForm_SettingsProgram::HandleMessage(UINT msg, WPARAM wParam, LPARAM lPa
         }
         break;
     }
+    case WM_MEASUREITEM: {
+        // Sent while the combo box is created, before the DPI is applied.
+        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        if (item->CtlType == ODT_COMBOBOX) {
+            item->itemHeight = static_cast<UINT>(ScaleTo(kFlagRowHeight, dpi_));
+            return TRUE;
+        }
+        break;
+    }
     case WM_DRAWITEM: {
         const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (item->CtlType == ODT_STATIC) {
             PaintHeaderItem(*item);
+            return TRUE;
+        }
+        if (item->CtlType == ODT_COMBOBOX) {
+            ComboBox_ChooseLanguageDrawItem(*item);
             return TRUE;
         }
         break;
@@ -579,64 +600,4 @@ void TForm_SettingsProgram::SaveSettings() {
     v.LanguageFile = language.empty() ? file.ReadString(u"Main", u"LanguageFile", kDefaultLanguageFile) : U(language);
     WriteSettings(file, v);
     WriteFileSafely(SettingsPath(), SettingsFileBytes(file));
-}
-
-// ---- languages --------------------------------------------------------------
-
-void TForm_SettingsProgram::LoadLanguageList() {
-    SendMessageW(ListBox_LanguageFiles, LB_RESETCONTENT, 0, 0);
-    SendMessageW(ComboBox_ChooseLanguage, CB_RESETCONTENT, 0, 0);
-    const std::wstring folder = appFolder_ + W(kLanguagesFolder);
-    WIN32_FIND_DATAW found{};
-    FindHandle search(FindFirstFileW((folder + L"*.ini").c_str(), &found));
-    if (!search) return;
-    do {
-        std::optional<IniFile> ini;
-        try {
-            ini = LoadLanguageIni(U(folder + found.cFileName), GetACP(), FileReader());
-        } catch (const Error&) {
-            continue;  // a file that cannot be read only drops its language from the list
-        }
-        const std::wstring name = W(ini->ReadString(KeyOf(InterfaceText::Main_Language).Section,
-                                                    KeyOf(InterfaceText::Main_Language).Key, u"Русский"));
-        SendMessageW(ListBox_LanguageFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(found.cFileName));
-        SendMessageW(ComboBox_ChooseLanguage, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-    } while (FindNextFileW(search.Get(), &found));
-}
-
-void TForm_SettingsProgram::ApplyLanguage() {
-    const std::wstring file = SelectedLanguageFile();
-    if (file.empty()) return;  // no language selected: the built-in texts stay
-    const auto ini = GetLanguage();
-    auto text = [&](InterfaceText key) { return W(ReadText(ini, key)); };
-    overlay_.ApplyLanguage(ini);
-
-    using T = InterfaceText;
-    SetWindowTextW(Handle(), text(T::SettingsProgram_Caption).c_str());
-    SetWindowTextW(Label_Title, text(T::SettingsProgram_Title).c_str());
-    SetWindowTextW(Label_Description, text(T::SettingsProgram_Description).c_str());
-    SetWindowTextW(Button_Close, text(T::SettingsProgram_Close).c_str());
-
-    auto setTab = [&](int index, const std::wstring& caption) {
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = const_cast<wchar_t*>(caption.c_str());
-        SendMessageW(PageControl, TCM_SETITEMW, index, reinterpret_cast<LPARAM>(&item));
-    };
-    auto groupCaption = [&](InterfaceText key) { return L" " + text(key) + L" "; };
-    setTab(0, text(T::ParametersProgram_Caption));
-    SetWindowTextW(CheckBox_AutoRun, text(T::ParametersProgram_AutoRun).c_str());
-    SetWindowTextW(CheckBox_ShowHint, text(T::ParametersProgram_ShowHint).c_str());
-    SetWindowTextW(CheckBox_ShowSize, text(T::ParametersProgram_ShowSize).c_str());
-    SetWindowTextW(CheckBox_ShowLine, text(T::ParametersProgram_ShowLine).c_str());
-    SetWindowTextW(GroupBox_LanguageInterface, groupCaption(T::ParametersProgram_LanguageInterface).c_str());
-    SetWindowTextW(GroupBox_HotKey, groupCaption(T::ParametersProgram_HotKey).c_str());
-    setTab(1, text(T::ParametersScreenshot_Caption));
-    SetWindowTextW(GroupBox_SelectPath, groupCaption(T::ParametersScreenshot_PathSaveScreenshot).c_str());
-    TitleSelectDirectory = text(T::ParametersScreenshot_SelectDirectory);
-    SetWindowTextW(CheckBox_UploadOnServer, text(T::ParametersScreenshot_UploadOnServer).c_str());
-    SetWindowTextW(CheckBox_SaveInFile, text(T::ParametersScreenshot_SaveInFile).c_str());
-    SetWindowTextW(RadioGroup_FormatSaveInFile, groupCaption(T::ParametersScreenshot_FormatSaveInFile).c_str());
-    // Captions of another length: controls that fit their caption grow.
-    LayOutControls();
 }

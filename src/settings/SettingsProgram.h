@@ -3,6 +3,10 @@
 // the settings; everything else reads them through the accessors.
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "about/AboutTexts.h"
+#include "image/Image32.h"
 
 #include "overlay/ScreenshotKeyAndTexts.h"
 #include "settings/CaptureSettings.h"
@@ -14,7 +18,7 @@
 class TForm_SettingsProgram : public kadrix::win::Window, public CaptureSettings {
 public:
     // appFolder holds Settings.ini and Languages, and ends with a backslash.
-    TForm_SettingsProgram(ScreenshotKeyAndTexts& overlay, std::wstring appFolder);
+    TForm_SettingsProgram(ScreenshotKeyAndTexts& overlay, AboutTexts& about, std::wstring appFolder);
 
     // owner: the main window, so that the settings window has no taskbar button of its own.
     void Create(HWND owner);
@@ -66,6 +70,10 @@ private:
     void ApplyDpi(UINT dpi);
     void LayOutControls();
     void PaintHeaderItem(const DRAWITEMSTRUCT& item);
+    void ComboBox_ChooseLanguageChange();
+    void ComboBox_ChooseLanguageDrawItem(const DRAWITEMSTRUCT& item);
+    // The flags at the picker's cell size for the window's DPI.
+    void MakeFlagImages();
     void ShowPage(int index);
     kadrix::SettingsValues ControlValues() const;
     void SetControlValues(const kadrix::SettingsValues& values);
@@ -75,7 +83,16 @@ private:
     std::wstring SettingsPath() const;
     kadrix::IniFile ReadSettingsFile() const;
 
+    // The picker's row height in 96-DPI units; the flag cell is 24 x 20.
+    static constexpr int kFlagRowHeight = 20;
+
     ScreenshotKeyAndTexts& overlay_;
+    AboutTexts& about_;
+    // Per language in list order: its decoded flag, none without one.
+    std::vector<std::optional<kadrix::Image32>> flagPictures_;
+    // Per language: its image in ImageList_FlagsCountries, -1 without a flag.
+    std::vector<int> flagImages_;
+    kadrix::win::ImageList ImageList_FlagsCountries;
     // Why Settings.ini could not be read at start-up; nothing is saved then.
     std::optional<std::wstring> loadError_;
     // The hot key last reported as taken, so that it is said once.

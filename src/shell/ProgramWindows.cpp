@@ -8,7 +8,7 @@
 using namespace kadrix::win;
 
 ProgramWindows::ProgramWindows(const std::wstring& appFolder)
-    : background(settings, *this), settings(background, appFolder) {
+    : background(settings, *this), settings(background, about, appFolder) {
     background.Create();
     about.Create(background.Handle());
     settings.Create(background.Handle());

@@ -2,6 +2,7 @@
 // One small owner per kind of OS handle, so that logic code never frees a
 // handle by hand and no early return or error leaks one.
 #include <windows.h>
+#include <commctrl.h>
 #include <objbase.h>
 
 #include <utility>
@@ -64,6 +65,11 @@ struct IconTraits {
     static void Close(HICON h) { DestroyIcon(h); }
 };
 
+struct ImageListTraits {
+    static HIMAGELIST Invalid() { return nullptr; }
+    static void Close(HIMAGELIST h) { ImageList_Destroy(h); }
+};
+
 struct FindTraits {
     static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE h) { FindClose(h); }
@@ -81,6 +87,7 @@ using MemoryDc = UniqueHandle<HDC, MemoryDcTraits>;
 using RegKey = UniqueHandle<HKEY, RegKeyTraits>;
 using Menu = UniqueHandle<HMENU, MenuTraits>;
 using Icon = UniqueHandle<HICON, IconTraits>;
+using ImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDc {
