@@ -315,7 +315,9 @@ TEST(ApplyLanguage, EveryKeyOfTheTableReachesItsControl) {
         const kadrix::TextKey& k = kadrix::KeyOf(key);
         if (k.Section != section) {
             section = k.Section;
-            file += "[" + Utf8(std::wstring(section.begin(), section.end())) + "]\r\n";
+            file += '[';
+            file += Utf8(std::wstring(section.begin(), section.end()));
+            file += "]\r\n";
         }
         file += Utf8(std::wstring(k.Key.begin(), k.Key.end())) + "=" + Utf8(Marker(key)) + "\r\n";
     }
