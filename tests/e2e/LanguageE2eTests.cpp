@@ -7,46 +7,21 @@
 #include <vector>
 
 #include "e2e/E2e.h"
+#include "support/WindowTree.h"
 
 using namespace e2e;
 
 namespace {
 
+using testsupport::DescendantOfClass;
+using testsupport::Descendants;
+using testsupport::Text;
+
 constexpr int kSettingsRow = 5;
 constexpr char kTrayLayout[] = "i-ii-iii";
 
-// WM_GETTEXT, not GetWindowText: across processes that reads only the text
-// given at creation.
-std::wstring Text(HWND hwnd) {
-    wchar_t buffer[512] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 2000, &copied);
-    return buffer;
-}
-
-std::vector<HWND> Children(HWND window) {
-    std::vector<HWND> all;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
-    return all;
-}
-
-HWND ChildOfClass(HWND window, const wchar_t* cls) {
-    for (HWND c : Children(window)) {
-        wchar_t name[64] = {};
-        GetClassNameW(c, name, 64);
-        if (lstrcmpiW(name, cls) == 0) return c;
-    }
-    return nullptr;
-}
-
 bool HasChildWithText(HWND window, const std::wstring& text) {
-    for (HWND c : Children(window)) {
+    for (HWND c : Descendants(window)) {
         if (Text(c) == text) return true;
     }
     return false;
@@ -112,7 +87,7 @@ TEST(LanguageSwitch, ThePickerChangesEveryWindowAtOnceAndTheFileOnClose) {
     ASSERT_EQ(Text(settings), L"Настройки");
     ASSERT_EQ(Text(about), L"О программе");
 
-    HWND combo = ChildOfClass(settings, L"ComboBox");
+    HWND combo = DescendantOfClass(settings, L"ComboBox");
     ASSERT_NE(combo, nullptr);
     const std::vector<std::wstring> items = ComboItems(combo);
     ASSERT_GE(items.size(), 6u);
@@ -139,7 +114,7 @@ TEST(LanguageSwitch, ThePickerChangesEveryWindowAtOnceAndTheFileOnClose) {
     EXPECT_TRUE(HasChildWithText(settings, L"Close"));
     EXPECT_EQ(Text(about), L"About Kadrix") << "the About box did not follow";
     EXPECT_TRUE(HasChildWithText(about, L"Close"));
-    const std::vector<HWND> aboutControls = Children(about);
+    const std::vector<HWND> aboutControls = Descendants(about);
     EXPECT_TRUE(std::any_of(aboutControls.begin(), aboutControls.end(), [](HWND c) { return Text(c).rfind(L"Version 2.4.0.1049 (64-", 0) == 0; }))
         << "the version line was not composed again";
     EXPECT_NE(ReadFile(k.SettingsPath()).find("LanguageFile=Russian.ini"), std::string::npos)
@@ -188,7 +163,7 @@ TEST(LanguageSwitch, ADamagedFlagLeavesItsLanguageListedAndTheHotKeyWorking) {
     EXPECT_TRUE(WaitFor([&] { return Text(settings) == L"Settings"; }))
         << "the texts were not applied after the damaged flag";
     std::vector<std::wstring> items;
-    EXPECT_TRUE(WaitFor([&] { return (items = ComboItems(ChildOfClass(settings, L"ComboBox"))).size() >= 6; }))
+    EXPECT_TRUE(WaitFor([&] { return (items = ComboItems(DescendantOfClass(settings, L"ComboBox"))).size() >= 6; }))
         << "languages after the damaged flag are missing";
     EXPECT_NE(std::find(items.begin(), items.end(), L"Deutsch"), items.end());
     EXPECT_TRUE(MessageBoxes(k.Pid()).empty()) << "the error was shown more than once";

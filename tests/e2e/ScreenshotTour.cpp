@@ -6,6 +6,7 @@
 #include <string>
 
 #include "e2e/E2e.h"
+#include "support/WindowTree.h"
 #include "image/Bmp.h"
 #include "image/Image24.h"
 
@@ -13,11 +14,7 @@ using namespace e2e;
 
 namespace {
 
-std::wstring Text(HWND hwnd) {
-    wchar_t buffer[256] = {};
-    GetWindowTextW(hwnd, buffer, 256);
-    return buffer;
-}
+using testsupport::Text;
 
 HWND ChildByClassOrText(HWND window, const wchar_t* cls, const wchar_t* text) {
     struct Search {

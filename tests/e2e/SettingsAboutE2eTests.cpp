@@ -8,23 +8,17 @@
 #include "about/PeImage.h"
 #include "about/VersionInfo.h"
 #include "e2e/E2e.h"
+#include "support/WindowTree.h"
 
 using namespace e2e;
 
 namespace {
 
+using testsupport::Text;
+
 constexpr int kSettingsRow = 5;
 constexpr int kAboutRow = 6;
 constexpr char kTrayLayout[] = "i-ii-iii";
-
-// WM_GETTEXT, not GetWindowText: across processes that reads only the text
-// given at creation, and an edit keeps its own.
-std::wstring Text(HWND hwnd) {
-    wchar_t buffer[512] = {};
-    DWORD_PTR copied = 0;
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer), SMTO_BLOCK, 2000, &copied);
-    return buffer;
-}
 
 // A control of the window whose text satisfies match.
 template <typename Match>

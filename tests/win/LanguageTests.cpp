@@ -19,44 +19,19 @@
 #include "localisation/InterfaceTexts.h"
 #include "shell/ProgramWindows.h"
 #include "support/TempFolder.h"
+#include "support/WindowTree.h"
 #include "win32/ErrorHandler.h"
 
 namespace {
 
+using testsupport::ClassOf;
+using testsupport::DescendantOfClass;
+using testsupport::Descendants;
+using testsupport::Text;
+
 using kadrix::InterfaceText;
 
 std::wstring SourceLanguages() { return std::wstring(L"Z:") + _CRT_WIDE(KADRIX_SOURCE_DIR) + L"\\Languages\\"; }
-
-std::wstring Text(HWND hwnd) {
-    wchar_t buffer[512] = {};
-    GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
-}
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[64] = {};
-    GetClassNameW(hwnd, name, 64);
-    return name;
-}
-
-std::vector<HWND> Descendants(HWND root) {
-    std::vector<HWND> all;
-    EnumChildWindows(
-        root,
-        [](HWND child, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
-    return all;
-}
-
-HWND OfClass(HWND root, const wchar_t* cls) {
-    for (HWND c : Descendants(root)) {
-        if (lstrcmpiW(ClassOf(c).c_str(), cls) == 0) return c;
-    }
-    return nullptr;
-}
 
 std::string Utf8(const std::wstring& text) {
     std::string out(text.size() * 3 + 1, '\0');
@@ -166,8 +141,8 @@ TEST(LanguagePicker, ListsEveryShippedLanguageWithItsOwnFlag) {
     WriteBytes(folder.Path() + L"Languages\\NONAME.INI", "\xEF\xBB\xBF[Hint]\r\nAllocateArea=x\r\n");
     WriteSettings(folder, "English.ini");
     ProgramWindows forms(folder.Path());
-    HWND combo = OfClass(forms.settings.Handle(), L"ComboBox");
-    HWND files = OfClass(forms.settings.Handle(), L"ListBox");
+    HWND combo = DescendantOfClass(forms.settings.Handle(), L"ComboBox");
+    HWND files = DescendantOfClass(forms.settings.Handle(), L"ListBox");
     ASSERT_TRUE(combo && files);
     EXPECT_TRUE(GetWindowLongPtrW(combo, GWL_STYLE) & CBS_OWNERDRAWFIXED);
 
@@ -241,8 +216,8 @@ TEST(LanguagePicker, ADamagedFlagCostsOnlyThatFlag) {
     WriteBytes(folder.Path() + L"Languages\\Flags\\German.png", "\x89PNG\r\n\x1a\nthis is no picture");
     WriteSettings(folder, "English.ini");
     ProgramWindows forms(folder.Path());
-    HWND combo = OfClass(forms.settings.Handle(), L"ComboBox");
-    HWND files = OfClass(forms.settings.Handle(), L"ListBox");
+    HWND combo = DescendantOfClass(forms.settings.Handle(), L"ComboBox");
+    HWND files = DescendantOfClass(forms.settings.Handle(), L"ListBox");
     ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3) << "the languages after the damaged flag must stay";
     for (int i = 0; i < 3; ++i) {
         const std::wstring file = ListText(files, LB_GETTEXTLEN, LB_GETTEXT, i);

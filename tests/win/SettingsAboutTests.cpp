@@ -15,33 +15,14 @@
 
 #include "shell/ProgramWindows.h"
 #include "support/TempFolder.h"
+#include "support/WindowTree.h"
 #include "win32/ErrorHandler.h"
 
 namespace {
 
-std::wstring Text(HWND hwnd) {
-    wchar_t buffer[512] = {};
-    GetWindowTextW(hwnd, buffer, 512);
-    return buffer;
-}
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[64] = {};
-    GetClassNameW(hwnd, name, 64);
-    return name;
-}
-
-std::vector<HWND> Descendants(HWND root) {
-    std::vector<HWND> all;
-    EnumChildWindows(
-        root,
-        [](HWND child, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
-    return all;
-}
+using testsupport::ClassOf;
+using testsupport::Descendants;
+using testsupport::Text;
 
 HWND FindControl(HWND root, const std::function<bool(HWND)>& match) {
     for (HWND c : Descendants(root)) {
