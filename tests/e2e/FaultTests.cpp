@@ -50,8 +50,10 @@ std::wstring ClipboardText() {
     return text;
 }
 
-void PutOnClipboard(HWND owner, const std::wstring& text) {
-    Require(OpenClipboard(owner) != FALSE, "the test cannot open the clipboard");
+// With no owner window: emptying the clipboard sends its owner a message,
+// and the test's windows are not pumped while it waits on Kadrix.
+void PutOnClipboard(HWND, const std::wstring& text) {
+    Require(OpenClipboard(nullptr) != FALSE, "the test cannot open the clipboard");
     EmptyClipboard();
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
     memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
