@@ -7,6 +7,9 @@ namespace kadrix {
 
 namespace {
 
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
 std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
     std::u16string out;
     out.reserve(bytes.size() / 2 + 1);
@@ -17,6 +20,16 @@ std::u16string DecodeUtf16(std::string_view bytes, bool bigEndian) {
         out += static_cast<char16_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
     }
     if (i < bytes.size()) out += u'\xFFFD';  // a lone trailing byte
+    // An unpaired surrogate becomes U+FFFD here, as it would when the text is
+    // written back as UTF-8: a value read from Settings.ini and saved again
+    // must read back the same.
+    for (size_t k = 0; k < out.size(); ++k) {
+        if (IsHighSurrogate(out[k]) && k + 1 < out.size() && IsLowSurrogate(out[k + 1])) {
+            ++k;
+        } else if (IsHighSurrogate(out[k]) || IsLowSurrogate(out[k])) {
+            out[k] = u'\xFFFD';
+        }
+    }
     return out;
 }
 

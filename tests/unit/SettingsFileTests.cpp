@@ -99,3 +99,15 @@ TEST(Settings, ReadsUtf16AndUtf8WithoutMark) {
     auto b = ParseSettingsFile("[Screenshot]\nSavePath=C:\\\xD0\xAF\\\n");
     EXPECT_EQ(ReadSettings(b, u"X\\").SavePath, u"C:\\Я\\");
 }
+
+TEST(Settings, AnUnpairedSurrogateReadsBackTheSameAfterSaving) {
+    // UTF-16 Settings.ini whose LanguageFile holds a lone low surrogate: what
+    // is read must be what the saved UTF-8 file gives back.
+    const std::string bytes("\xFF\xFE[\0M\0a\0i\0n\0]\0\n\0L\0a\0n\0g\0u\0a\0g\0e\0F\0i\0l\0e\0=\0\x00\xDD" "a\0", 46);
+    auto file = ParseSettingsFile(bytes);
+    const SettingsValues read = ReadSettings(file, u"X\\");
+    EXPECT_EQ(read.LanguageFile, u"\xFFFD" u"a");
+    WriteSettings(file, read);
+    auto saved = ParseSettingsFile(SettingsFileBytes(file));
+    EXPECT_EQ(ReadSettings(saved, u"X\\").LanguageFile, read.LanguageFile);
+}
