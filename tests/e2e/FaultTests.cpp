@@ -330,7 +330,9 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
                 HWND settings = Kadrix::FindProcessWindow(r.k.Pid(), L"TForm_SettingsProgram");
                 ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(settings) != FALSE; })) << "no settings window";
                 PostMessageW(settings, WM_CLOSE, 0, 0);
-                if (!c.afterAction) ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(settings); }));
+                if (!c.afterAction) {
+                    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(settings); }));
+                }
                 break;
             }
         }
