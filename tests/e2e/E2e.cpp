@@ -352,7 +352,16 @@ void MoveMouseUntil(int x, int y, const std::function<bool()>& seen, const std::
 }
 
 void Drag(HWND overlay, int x0, int y0, int x1, int y1, int steps) {
-    MoveMouse(x0, y0);
+    // Kadrix's handlers read the cursor when they run, and under Wine its
+    // idea of the cursor can lag behind ours: with the guide lines on, press
+    // only once the line shows Kadrix has seen the cursor at the start point.
+    POINT before{};
+    GetCursorPos(&before);
+    if (GuideLineAlong(overlay, before.y) && before.y != y0) {
+        MoveMouseUntil(x0, y0, [&] { return GuideLineAlong(overlay, y0); }, "the guide line");
+    } else {
+        MoveMouse(x0, y0);
+    }
     MouseButton(MOUSEEVENTF_LEFTDOWN);
     // The press handler reads the cursor when it runs: move on only once it has.
     Require(WaitFor([&] { return HoldsMouse(overlay); }), "the overlay did not take the press");
