@@ -277,12 +277,16 @@ void MoveMouse(int x, int y) {
     in.mi.dx = MulDiv(x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
     in.mi.dy = MulDiv(y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
     in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    Require(SendInput(1, &in, sizeof in) == 1, "SendInput refused a mouse move");
-    Require(WaitFor([&] {
-                POINT p{};
-                return GetCursorPos(&p) && p.x == x && p.y == y;
-            }),
-            "the cursor did not reach (" + std::to_string(x) + ", " + std::to_string(y) + ")");
+    auto there = [&] {
+        POINT p{};
+        return GetCursorPos(&p) && p.x == x && p.y == y;
+    };
+    // On a busy machine a move can be overtaken by another; it is sent again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        Require(SendInput(1, &in, sizeof in) == 1, "SendInput refused a mouse move");
+        if (WaitFor(there, 2s)) return;
+    }
+    Require(there(), "the cursor did not reach (" + std::to_string(x) + ", " + std::to_string(y) + ")");
 }
 
 void MouseButton(DWORD flag) {
