@@ -96,3 +96,73 @@ prepare_wine() {
 stop_wine() {
   wineserver -k >/dev/null 2>&1 || true
 }
+
+# A display of several monitors for the multi-monitor tests: Xorg with the
+# dummy video driver, whose outputs xrandr lays out. Xorg reads a
+# configuration from the project's folder only when run as root.
+start_xorg_monitors() {
+  mkdir -p "$build"
+  local numberFile n="" sudo=()
+  [ "$(id -u)" = 0 ] || sudo=(sudo -n)
+  numberFile=$(mktemp "$build/xorg-display.XXXXXX")
+  xorg_log=$(mktemp "$build/xorg-log.XXXXXX")
+  # Shares the console's VT and never switches it: on a desktop machine the
+  # user's screen stays as it is.
+  "${sudo[@]}" Xorg -config "$root/tests/monitors/xorg-dummy.conf" -noreset -nolisten tcp \
+    -novtswitch -sharevts -logfile "$xorg_log" -displayfd 3 3>"$numberFile" >/dev/null 2>&1 &
+  xorg_pid=$!
+  for _ in $(seq 400); do
+    if [ "$(wc -l <"$numberFile")" -ge 1 ]; then
+      n=$(head -1 "$numberFile")
+      break
+    fi
+    if ! kill -0 "$xorg_pid" 2>/dev/null; then break; fi
+    sleep 0.05
+  done
+  rm -f "$numberFile"
+  if [ -z "$n" ]; then
+    echo "Xorg with the dummy driver did not start:" >&2
+    tail -20 "$xorg_log" >&2
+    stop_xorg_monitors
+    return 1
+  fi
+  export DISPLAY=":$n"
+}
+
+stop_xorg_monitors() {
+  if [ -n "${xorg_pid:-}" ]; then
+    if [ "$(id -u)" = 0 ]; then kill "$xorg_pid" 2>/dev/null; else sudo -n kill "$xorg_pid" 2>/dev/null; fi
+    wait "$xorg_pid" 2>/dev/null || true
+    xorg_pid=""
+  fi
+  rm -f "${xorg_log:-}"
+  return 0
+}
+
+# Lays out the dummy outputs: "left,top,width,height;..." in Windows screen
+# coordinates, the primary monitor first at 0,0. X places its outputs from
+# 0,0, so every monitor is shifted by the leftmost and topmost edges.
+set_monitor_layout() {
+  local spec="$1" minx=0 miny=0 i=0 args=() m l t w h
+  IFS=';' read -r -a mons <<<"$spec"
+  for m in "${mons[@]}"; do
+    IFS=, read -r l t w h <<<"$m"
+    ((l < minx)) && minx=$l
+    ((t < miny)) && miny=$t
+  done
+  for m in "${mons[@]}"; do
+    IFS=, read -r l t w h <<<"$m"
+    xrandr --addmode "DUMMY$i" "${w}x$h" 2>/dev/null || true
+    args+=(--output "DUMMY$i" --mode "${w}x$h" --pos "$((l - minx))x$((t - miny))")
+    [ $i = 0 ] && args+=(--primary)
+    i=$((i + 1))
+  done
+  for ((; i < 4; i++)); do args+=(--output "DUMMY$i" --off); done
+  xrandr "${args[@]}" || return 1
+  for _ in $(seq 100); do
+    [ "$(xrandr --listactivemonitors | head -1 | grep -o '[0-9]*$')" = "${#mons[@]}" ] && return 0
+    sleep 0.05
+  done
+  echo "xrandr did not take the layout $spec" >&2
+  return 1
+}

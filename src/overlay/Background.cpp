@@ -245,6 +245,10 @@ void TForm_Background::FormMouseLeave() {
     if (!Visible()) return;
     const Point cursor = Cursor();
     if (!scene_->ShouldFollowCursor(cursor)) return;
+    // Only for another monitor: starting again on this one would flicker.
+    const auto monitors = monitors_();
+    const auto target = MonitorIndexForCursor(monitors, cursor);
+    if (!target || monitors[*target] == scene_->Bounds()) return;
     ShowWindow(Handle(), SW_HIDE);
     SettingPositionForm(cursor);
     scene_->CenterHintPanel();

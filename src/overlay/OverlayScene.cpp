@@ -82,9 +82,20 @@ constexpr size_t LabelIndex(Item label) {
 }  // namespace
 
 std::optional<size_t> MonitorIndexForCursor(std::span<const MonitorBounds> monitors, Point cursor) {
+    // By X alone, a monitor above or below the first one in the list could
+    // never be chosen: the overlay would open on the wrong one and, the
+    // cursor being off it, hop back and forth.
+    auto holdsX = [&](const MonitorBounds& m) {
+        return cursor.X >= m.Left && int64_t{cursor.X} < int64_t{m.Left} + m.Width;
+    };
+    auto holdsY = [&](const MonitorBounds& m) {
+        return cursor.Y >= m.Top && int64_t{cursor.Y} < int64_t{m.Top} + m.Height;
+    };
     for (size_t i = 0; i < monitors.size(); ++i) {
-        const MonitorBounds& m = monitors[i];
-        if (cursor.X >= m.Left && int64_t{cursor.X} < int64_t{m.Left} + m.Width) return i;
+        if (holdsX(monitors[i]) && holdsY(monitors[i])) return i;
+    }
+    for (size_t i = 0; i < monitors.size(); ++i) {
+        if (holdsX(monitors[i])) return i;
     }
     return std::nullopt;
 }

@@ -43,8 +43,8 @@ struct MonitorBounds {
     friend bool operator==(const MonitorBounds&, const MonitorBounds&) = default;
 };
 
-// First monitor whose horizontal span holds cursor.X; the Y coordinate is not
-// looked at, so of two stacked monitors the first in the list wins.
+// The monitor that holds the cursor. Should none hold it (the list changed
+// under us), the first whose horizontal span holds cursor.X.
 std::optional<size_t> MonitorIndexForCursor(std::span<const MonitorBounds> monitors, Point cursor);
 
 inline constexpr uint8_t kFadeTargetOpacity = 150;

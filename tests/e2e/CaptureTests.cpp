@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "core/Error.h"
+#include "e2e/CaptureScene.h"
 #include "e2e/E2e.h"
 #include "image/Bmp.h"
 #include "image/Jpeg.h"
@@ -12,120 +13,7 @@ using namespace e2e;
 
 namespace {
 
-// The pattern of "another program" under the selection: every pixel its own.
-COLORREF Pattern(int x, int y) { return RGB((x * 7) & 255, (y * 5) & 255, ((x + y) * 3) & 255); }
-
-void PaintPattern(HDC dc, int width, int height) {
-    const BITMAPINFO info = TopDown32(width, height);
-    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const COLORREF c = Pattern(x, y);
-            pixels[y * width + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-        }
-    }
-    // One pure-green pixel of the program itself, which must survive the capture.
-    pixels[60 * width + 60] = 0x0000FF00;
-    SetDIBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
-}
-
-constexpr int kWinX = 200, kWinY = 200, kWinW = 400, kWinH = 300;
-// A drag from (250, 250) to (450, 400): the drawing area is the inside of the frame.
-constexpr RECT kArea{251, 251, 450, 400};
-
-COLORREF PixelOf(const kadrix::Image24& image, int x, int y) {
-    const auto* p = image.Row(y) + x * 3;
-    return RGB(p[2], p[1], p[0]);
-}
-
-struct CaptureFixture : testing::Test {
-    Kadrix k;
-    std::wstring shots = k.Dir() + L"shots\\";
-    std::unique_ptr<TestWindow> other;
-
-    // Starts Kadrix saving into shots plus subfolder, which need not exist.
-    void Start(const std::string& screenshotSection, const std::string& subfolder = "") {
-        CreateDirectoryW(shots.c_str(), nullptr);
-        if (OpenClipboard(nullptr)) {
-            EmptyClipboard();
-            CloseClipboard();
-        }
-        const std::string path = std::string(shots.begin(), shots.end()) + subfolder;
-        k.WriteSettings("[Main]\r\nShowHint=0\r\n[Screenshot]\r\nSavePath=" + path + "\r\n" + screenshotSection);
-        k.StartAndWaitReady();
-        other = std::make_unique<TestWindow>(kWinX, kWinY, kWinW, kWinH, PaintPattern);
-    }
-
-    void OpenAndSelect() {
-        MoveMouse(700, 700);
-        Press('P', {VK_CONTROL});
-        ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(k.MainWindow()) != FALSE; }));
-        Drag(k.MainWindow(), 250, 250, 450, 400);
-        ASSERT_TRUE(HotKeyTaken(0, VK_RETURN)) << "the finished selection did not take Enter";
-    }
-
-    std::vector<std::wstring> Shots() {
-        std::vector<std::wstring> names;
-        WIN32_FIND_DATAW found;
-        HANDLE h = FindFirstFileW((shots + L"*").c_str(), &found);
-        if (h == INVALID_HANDLE_VALUE) return names;
-        do {
-            // Hidden: the temporary file of a write under way.
-            if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN))) {
-                names.push_back(found.cFileName);
-            }
-        } while (FindNextFileW(h, &found));
-        FindClose(h);
-        return names;
-    }
-
-    std::wstring WaitForShot() {
-        std::vector<std::wstring> names;
-        WaitFor([&] { return !(names = Shots()).empty(); });
-        return names.empty() ? std::wstring() : shots + names.front();
-    }
-
-    // The window beneath at a screen point, its one pure-green pixel included.
-    static COLORREF PatternAt(int screenX, int screenY) {
-        const int x = screenX - kWinX, y = screenY - kWinY;
-        return (x == 60 && y == 60) ? RGB(0, 255, 0) : Pattern(x, y);
-    }
-    static bool OnStroke(int screenX, int screenY) {
-        return screenX >= 296 && screenX <= 404 && screenY >= 316 && screenY <= 324;
-    }
-    // A screenshot pixel is the window beneath, or pure red along the stroke.
-    static bool Matches(COLORREF got, int x, int y) {
-        if (got == PatternAt(kArea.left + x, kArea.top + y)) return true;
-        return got == RGB(255, 0, 0) && OnStroke(kArea.left + x, kArea.top + y);
-    }
-
-    // Waits until the screen shows the window beneath through the clear
-    // inside of the frame (its program repaints what the overlay uncovers).
-    bool PatternShowsThrough() {
-        return WaitFor([&] {
-            const auto screen = WindowPixels(nullptr, kArea);
-            const int width = kArea.right - kArea.left;
-            for (size_t i = 0; i < screen.size(); ++i) {
-                const int x = kArea.left + static_cast<int>(i) % width, y = kArea.top + static_cast<int>(i) / width;
-                if (!OnStroke(x, y) && screen[i] != PatternAt(x, y)) return false;
-            }
-            return true;
-        });
-    }
-
-    void DrawStroke() {
-        HWND overlay = k.MainWindow();
-        PenTo(overlay, 300, 320);
-        KeyDown(VK_SHIFT);
-        for (int x = 300; x <= 400; x += 5) MoveMouseUntil(x, 320, [&] { return RedNear(overlay, x, 320); }, "the stroke");
-        KeyUp(VK_SHIFT);
-        const RECT row{300, 320, 400, 321};
-        ASSERT_TRUE(WaitFor([&] {
-            const auto pixels = WindowPixels(k.MainWindow(), row);
-            return std::count(pixels.begin(), pixels.end(), RGB(255, 0, 0)) > 50;
-        })) << "no red stroke on the overlay";
-    }
-};
+struct CaptureFixture : testing::Test, CaptureScene {};
 
 }  // namespace
 
@@ -139,19 +27,7 @@ TEST_F(CaptureFixture, EnterSavesTheAreaUnderTheSelectionAsBmp) {
     ASSERT_FALSE(file.empty());
     EXPECT_TRUE(file.ends_with(L".bmp"));
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(k.MainWindow()); }));
-    const auto image = kadrix::DecodeBmp(ReadFile(file));
-    ASSERT_EQ(image.Width(), kArea.right - kArea.left);
-    ASSERT_EQ(image.Height(), kArea.bottom - kArea.top);
-    int wrong = 0, red = 0;
-    for (int y = 0; y < image.Height(); ++y) {
-        for (int x = 0; x < image.Width(); ++x) {
-            if (!Matches(PixelOf(image, x, y), x, y)) ++wrong;
-            if (PixelOf(image, x, y) == RGB(255, 0, 0)) ++red;
-        }
-    }
-    EXPECT_EQ(wrong, 0);
-    EXPECT_GT(red, 300) << "the stroke is missing";
-    EXPECT_EQ(PixelOf(image, 260 - kArea.left, 260 - kArea.top), RGB(0, 255, 0)) << "the program's own pure green";
+    ExpectShotOfTheArea(kadrix::DecodeBmp(ReadFile(file)));
 }
 
 TEST_F(CaptureFixture, StrokesGoIntoTheJpegInRed) {

@@ -235,6 +235,24 @@ LRESULT CALLBACK TestWindow::Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+// ---- the pattern of another program ---------------------------------------
+
+COLORREF Pattern(int x, int y) { return RGB((x * 7) & 255, (y * 5) & 255, ((x + y) * 3) & 255); }
+
+void PaintPattern(HDC dc, int width, int height) {
+    const BITMAPINFO info = TopDown32(width, height);
+    std::vector<DWORD> pixels(static_cast<size_t>(width) * height);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = Pattern(x, y);
+            pixels[y * width + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+        }
+    }
+    // One pure-green pixel of the program itself, which must survive the capture.
+    pixels[60 * width + 60] = 0x0000FF00;
+    SetDIBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+}
+
 // ---- input ------------------------------------------------------------------
 
 namespace {
@@ -271,19 +289,24 @@ void ReleaseAllKeys() {
     if (KeyIsDown(VK_LBUTTON)) MouseButton(MOUSEEVENTF_LEFTUP);
 }
 
-void MoveMouse(int x, int y) {
+void SendMouseMove(int x, int y) {
     INPUT in{};
     in.type = INPUT_MOUSE;
-    in.mi.dx = MulDiv(x, 65536, GetSystemMetrics(SM_CXSCREEN)) + 1;
-    in.mi.dy = MulDiv(y, 65536, GetSystemMetrics(SM_CYSCREEN)) + 1;
-    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    // Over the whole virtual desktop, so that every monitor can be reached.
+    in.mi.dx = MulDiv(x - GetSystemMetrics(SM_XVIRTUALSCREEN), 65536, GetSystemMetrics(SM_CXVIRTUALSCREEN)) + 1;
+    in.mi.dy = MulDiv(y - GetSystemMetrics(SM_YVIRTUALSCREEN), 65536, GetSystemMetrics(SM_CYVIRTUALSCREEN)) + 1;
+    in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    Require(SendInput(1, &in, sizeof in) == 1, "SendInput refused a mouse move");
+}
+
+void MoveMouse(int x, int y) {
     auto there = [&] {
         POINT p{};
         return GetCursorPos(&p) && p.x == x && p.y == y;
     };
     // On a busy machine a move can be overtaken by another; it is sent again.
     for (int attempt = 0; attempt < 5; ++attempt) {
-        Require(SendInput(1, &in, sizeof in) == 1, "SendInput refused a mouse move");
+        SendMouseMove(x, y);
         if (WaitFor(there, 2s)) return;
     }
     Require(there(), "the cursor did not reach (" + std::to_string(x) + ", " + std::to_string(y) + ")");
@@ -311,7 +334,11 @@ void LeftClick(int x, int y) {
 
 namespace {
 
-int CountIn(HWND window, const RECT& area, const std::function<bool(COLORREF)>& match) {
+// Counts the pixels of the window in an area given in screen coordinates.
+int CountIn(HWND window, RECT area, const std::function<bool(COLORREF)>& match) {
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    OffsetRect(&area, -origin.x, -origin.y);
     const auto pixels = WindowPixels(window, area);
     return static_cast<int>(std::count_if(pixels.begin(), pixels.end(), match));
 }
@@ -331,9 +358,10 @@ bool EraserAt(HWND overlay, int x, int y) {
 
 bool GuideLineAlong(HWND overlay, int y) {
     RECT rc;
-    GetClientRect(overlay, &rc);
-    return CountIn(overlay, RECT{0, y, rc.right, y + 1}, [](COLORREF c) { return c == RGB(255, 255, 255); }) >
-           rc.right / 4;
+    GetWindowRect(overlay, &rc);
+    const int width = rc.right - rc.left;
+    return CountIn(overlay, RECT{rc.left, y, rc.right, y + 1}, [](COLORREF c) { return c == RGB(255, 255, 255); }) >
+           width / 4;
 }
 
 bool HoldsMouse(HWND window) {

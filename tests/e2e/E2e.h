@@ -76,6 +76,11 @@ private:
     std::function<void(HDC, int, int)> paint_;
 };
 
+// The pattern of "another program" under a selection: every pixel its own,
+// but for one pure-green pixel at (60, 60), which a capture must keep.
+COLORREF Pattern(int x, int y);
+void PaintPattern(HDC dc, int width, int height);  // a TestWindow paint function
+
 // Keyboard and mouse, as real input events. Mouse events return once the
 // system has taken them (the cursor stands there, the button state shows
 // it); whether Kadrix has seen an event is for the caller to wait on, with
@@ -84,11 +89,14 @@ void KeyDown(WORD vk);
 void KeyUp(WORD vk);
 void Press(WORD vk, std::initializer_list<WORD> modifiers = {});
 void MoveMouse(int x, int y);
+// One move event, not waited on: for a cursor that may be held back.
+void SendMouseMove(int x, int y);
 void MouseButton(DWORD downOrUpFlag);
 void LeftClick(int x, int y);
 void ReleaseAllKeys();
 
-// Signs on the overlay's own pixels that Kadrix has dealt with the input so far.
+// Signs on the overlay's own pixels that Kadrix has dealt with the input so
+// far; points are in screen coordinates, as the mouse moves.
 bool RedNear(HWND overlay, int x, int y);       // a stroke or the frame passes within 2 pixels
 bool EraserAt(HWND overlay, int x, int y);      // the eraser's frame stands around the cursor there
 bool GuideLineAlong(HWND overlay, int y);       // the horizontal guide line runs along row y

@@ -29,12 +29,15 @@ struct SelectionFixture : testing::Test {
 
 TEST_F(SelectionFixture, ADragFinishesTheSelectionAndTakesEnter) {
     EXPECT_FALSE(EnterTaken());
+    HWND hint = FindWindowExW(overlay, nullptr, L"TPanel_Hint", nullptr);
+    ASSERT_NE(hint, nullptr);
+    EXPECT_TRUE(IsWindowVisible(hint));
     // The drag starts on the hint panel in the middle of the monitor.
     Drag(overlay, 960, 540, 1300, 800);
     ASSERT_TRUE(EnterTaken());
     // The frame's top edge runs red through the press point.
     EXPECT_EQ(RedIn(RECT{1000, 540, 1100, 541}), 100);
-    EXPECT_FALSE(IsWindowVisible(Kadrix::FindProcessWindow(k.Pid(), L"TPanel_Hint")));
+    EXPECT_FALSE(IsWindowVisible(hint));
 }
 
 TEST_F(SelectionFixture, AClickWithoutDragIsDropped) {

@@ -82,7 +82,7 @@ bool Covered(std::span<const Rect> rects, Point p) {
     return false;
 }
 
-TEST(OverlayScene, PicksMonitorByCursorXAndKeepsBoundsWithoutMatch) {
+TEST(OverlayScene, PicksTheMonitorUnderTheCursorAndKeepsBoundsWithoutMatch) {
     const MonitorBounds primary{0, 0, 1920, 1080};
     struct Case {
         const char* name;
@@ -93,8 +93,10 @@ TEST(OverlayScene, PicksMonitorByCursorXAndKeepsBoundsWithoutMatch) {
         {"second of side by side", {primary, {1920, 0, 2560, 1440}}, {2000, 50}, 1},
         {"last column of the first", {primary, {1920, 0, 2560, 1440}}, {1919, 1079}, 0},
         {"left of and above the primary", {primary, {-1280, -1024, 1280, 1024}}, {-1, -1}, 1},
-        {"stacked, cursor on the lower one", {primary, {0, 1080, 1920, 1080}}, {10, 1500}, 0},
-        {"stacked, lower one listed first", {{0, 1080, 1920, 1080}, primary}, {10, 10}, 0},
+        {"stacked, cursor on the lower one", {primary, {0, 1080, 1920, 1080}}, {10, 1500}, 1},
+        {"stacked, lower one listed first", {{0, 1080, 1920, 1080}, primary}, {10, 10}, 1},
+        {"above the primary, narrower", {primary, {0, -1024, 1280, 1024}}, {1279, -1}, 1},
+        {"below every monitor: the first over that column", {primary, {0, 1080, 1920, 1080}}, {10, 5000}, 0},
         {"right of every monitor", {primary, {1920, 0, 2560, 1440}}, {4480, 0}, std::nullopt},
     };
     for (const Case& c : cases) {
