@@ -17,21 +17,8 @@ using namespace kadrix::win;
 
 namespace {
 
-constexpr UINT_PTR kTimerDrawing = 1;        // Timer_Drawing
-constexpr UINT_PTR kTimerFormAppearance = 2; // Timer_FormAppearance
 constexpr UINT kDrawingInterval = 5;
 constexpr UINT kFadeInterval = 10;
-
-// A rectangle shape: a 1-pixel frame in one colour around a fill in another.
-// pen: the frame's line width, which for the selection frame must equal the
-// drawing area's inset, or a clear ring inside the frame escapes the capture.
-void FramedRect(HDC dc, const Rect& r, COLORREF frame, COLORREF fill, int32_t pen = 1) {
-    if (r.Empty()) return;
-    FillSolid(dc, ToRECT(r), frame);
-    if (r.Width > 2 * pen && r.Height > 2 * pen) {
-        FillSolid(dc, RECT{r.Left + pen, r.Top + pen, r.Right() - pen, r.Bottom() - pen}, fill);
-    }
-}
 
 std::vector<MonitorBounds> SystemMonitors() {
     std::vector<MonitorBounds> monitors;
@@ -164,7 +151,10 @@ void TForm_Background::UseDpi(int dpi) {
 
 void TForm_Background::SettingPositionForm(Point PosCursor) {
     const auto monitors = monitors_();
-    if (const auto index = MonitorIndexForCursor(monitors, PosCursor)) UseDpi(MonitorDpi(monitors[*index]));
+    if (const auto index = MonitorIndexForCursor(monitors, PosCursor)) {
+        UseDpi(MonitorDpi(monitors[*index]));
+        UseFramePeriodOf(monitors[*index]);
+    }
     if (!scene_->Place(monitors, PosCursor)) return;
     const auto& b = scene_->Bounds();
     SetWindowPos(Handle(), nullptr, b.Left, b.Top, b.Width, b.Height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -191,6 +181,8 @@ void TForm_Background::CancelScreenshot() {
     HWND hwnd = Handle();
     ShowWindow(hwnd, SW_HIDE);
     KillTimer(hwnd, kTimerDrawing);
+    DropPendingFrame();
+    pendingStrokes_.clear();
     if (escHotKey_) UnregisterHotKey(hwnd, kHotKeyEsc);
     if (enterHotKey_) UnregisterHotKey(hwnd, kHotKeyEnter);
     escHotKey_ = enterHotKey_ = enterArmed_ = false;
@@ -270,7 +262,7 @@ void TForm_Background::FormMouseDown(MouseButton button) {
 
 void TForm_Background::FormMouseMove(bool leftHeld) {
     scene_->MouseMove(Cursor(), leftHeld, settings_.GetShowSize());
-    ApplySceneChanges();
+    PaceSceneChanges();
 }
 
 void TForm_Background::FormMouseUp(MouseButton button) {
@@ -314,41 +306,6 @@ void TForm_Background::DispatchMouse(UINT msg, WPARAM wParam, const std::functio
     }
 }
 
-void TForm_Background::ApplySceneChanges() {
-    HWND hwnd = Handle();
-    const auto& panel = scene_->Panel();
-    if (scene_->PanelMovedOrToggled()) {
-        SetWindowPos(Panel_Hint.Handle(), HWND_TOP, panel.Bounds.Left, panel.Bounds.Top, panel.Bounds.Width,
-                     panel.Bounds.Height, SWP_NOACTIVATE | (panel.Visible ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
-    }
-    if (scene_->FullRepaint()) {
-        strokeArea_ = RECT{};  // a whole repaint wipes every stroke
-        InvalidateRect(hwnd, nullptr, FALSE);
-        InvalidateRect(Panel_Hint.Handle(), nullptr, FALSE);
-        if (Visible()) {
-            UpdateWindow(hwnd);
-            UpdateWindow(Panel_Hint.Handle());
-        }
-    } else {
-        // One invalidation call for all of them: each call is a trip to the
-        // window manager, the region is built locally.
-        const auto changed = scene_->Changed();
-        if (!changed.empty()) {
-            Region region(CreateRectRgn(0, 0, 0, 0));
-            for (const Rect& r : changed) {
-                Region piece(CreateRectRgn(r.Left, r.Top, r.Right(), r.Bottom()));
-                CombineRgn(region.Get(), region.Get(), piece.Get(), RGN_OR);
-            }
-            InvalidateRgn(hwnd, region.Get(), FALSE);
-        }
-        for (const Rect& r : scene_->PanelChanged()) {
-            const RECT rc = ToRECT(r);
-            InvalidateRect(Panel_Hint.Handle(), &rc, FALSE);
-        }
-    }
-    scene_->ClearChanges();
-}
-
 // ---- drawing and eraser ---------------------------------------------------
 
 // The thread's key state, and also the key messages the overlay has seen
@@ -368,113 +325,6 @@ void TForm_Background::TrackModifier(WPARAM vk, bool down) {
     if (vk == VK_SHIFT || vk == VK_LSHIFT || vk == VK_RSHIFT) shiftHeld_ = down;
     if (vk == VK_CONTROL || vk == VK_LCONTROL || vk == VK_RCONTROL) ctrlHeld_ = down;
     if (vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU) altHeld_ = down;
-}
-
-void TForm_Background::Timer_DrawingTimer() {
-    const DrawTick tick = scene_->Tick(Cursor(), ShiftDown(), CtrlDown());
-    if (tick.Draw) {
-        const Rect area = scene_->PaintBoxRect();
-        WindowDc dc(Handle());
-        IntersectClipRect(dc.Get(), area.Left, area.Top, area.Right(), area.Bottom());
-        SelectObjectScope pen(dc.Get(), drawingPen_.Get());
-        const POINT from{area.Left + tick.From.X, area.Top + tick.From.Y};
-        const POINT to{area.Left + tick.To.X, area.Top + tick.To.Y};
-        MoveToEx(dc.Get(), from.x, from.y, nullptr);
-        LineTo(dc.Get(), to.x, to.y);
-        const int reach = scene_->Metrics().PenWidth;
-        const RECT segment{std::min(from.x, to.x) - reach, std::min(from.y, to.y) - reach,
-                           std::max(from.x, to.x) + reach + 1, std::max(from.y, to.y) + reach + 1};
-        UnionRect(&strokeArea_, &strokeArea_, &segment);
-    }
-    ApplySceneChanges();
-}
-
-// ---- painting -------------------------------------------------------------
-
-void TForm_Background::PaintTo(HDC dc, const RECT& clip) {
-    FillSolid(dc, clip, GetSysColor(COLOR_APPWORKSPACE));
-    SetBkMode(dc, TRANSPARENT);
-    SelectObjectScope font(dc, readoutFont_.Get());
-    SetTextColor(dc, kWhite);
-    for (int i = 0; i < static_cast<int>(Item::Count); ++i) {
-        const auto item = static_cast<Item>(i);
-        const ItemState& state = scene_->Get(item);
-        if (!state.Visible || state.Bounds.Empty()) continue;
-        RECT rc = ToRECT(state.Bounds);
-        RECT visible;
-        if (!IntersectRect(&visible, &rc, &clip)) continue;
-        switch (item) {
-        case Item::LineX:
-        case Item::LineY:
-            FillSolid(dc, visible, kWhite);
-            break;
-        case Item::Screen:
-            FramedRect(dc, state.Bounds, kRed, kTransparentColor, scene_->Metrics().FramePen);
-            break;
-        case Item::PaintBox:
-            break;  // shows the frame's see-through fill; strokes are drawn straight onto the window
-        case Item::EraserWhite:
-            FramedRect(dc, state.Bounds, kWhite, kTransparentColor);
-            break;
-        case Item::EraserBlack:
-            FramedRect(dc, state.Bounds, kBlack, kTransparentColor);
-            break;
-        case Item::TextX:
-        case Item::TextY:
-        case Item::TextW:
-        case Item::TextH:
-            FillSolid(dc, visible, kBlack);
-            break;
-        default: {
-            const auto text = scene_->Text(item);
-            ExtTextOutW(dc, rc.left, rc.top, 0, nullptr, reinterpret_cast<const wchar_t*>(text.data()),
-                        static_cast<UINT>(text.size()), nullptr);
-            break;
-        }
-        }
-    }
-}
-
-void TForm_Background::OnPaint() {
-    // The update region may be a few thin strips far apart (two guide lines,
-    // a frame's edges): paint each of its rectangles on its own rather than
-    // their bounding box, which could be the whole monitor.
-    Region update(CreateRectRgn(0, 0, 0, 0));
-    GetUpdateRgn(Handle(), update.Get(), FALSE);
-    std::vector<RECT> rects;
-    if (const DWORD size = GetRegionData(update.Get(), 0, nullptr)) {
-        std::vector<unsigned char> data(size);
-        auto* region = reinterpret_cast<RGNDATA*>(data.data());
-        if (GetRegionData(update.Get(), size, region)) {
-            const auto* first = reinterpret_cast<const RECT*>(region->Buffer);
-            rects.assign(first, first + region->rdh.nCount);
-        }
-    }
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
-    struct EndPaintScope {
-        HWND hwnd;
-        PAINTSTRUCT* ps;
-        ~EndPaintScope() { EndPaint(hwnd, ps); }
-    } endPaint{Handle(), &ps};
-    if (rects.empty()) rects.push_back(ps.rcPaint);
-    RECT client;
-    GetClientRect(Handle(), &client);
-    // One back buffer the size of the overlay, made at the first paint of a
-    // capture and reused by every paint until it closes.
-    HDC back = backBuffer_.Ensure(dc, client.right, client.bottom);
-    for (const RECT& clip : rects) {
-        const int width = clip.right - clip.left;
-        const int height = clip.bottom - clip.top;
-        if (width <= 0 || height <= 0) continue;
-        ++painted_.Paints;
-        painted_.Pixels += static_cast<unsigned long long>(width) * height;
-        const int saved = SaveDC(back);
-        IntersectClipRect(back, clip.left, clip.top, clip.right, clip.bottom);
-        PaintTo(back, clip);
-        RestoreDC(back, saved);
-        BitBlt(dc, clip.left, clip.top, width, height, back, clip.left, clip.top, SRCCOPY);
-    }
 }
 
 // ---- what the settings side drives ------------------------------------------
@@ -591,6 +441,7 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
     case WM_TIMER:
         if (wParam == kTimerFormAppearance) Timer_FormAppearanceTimer();
         if (wParam == kTimerDrawing) Timer_DrawingTimer();
+        if (wParam == kTimerFrame) ApplySceneChanges();
         return 0;
     case WM_PAINT:
         OnPaint();

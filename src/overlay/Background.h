@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "overlay/FramePacer.h"
 #include "overlay/HintPanel.h"
 #include "overlay/OverlayScene.h"
 #include "overlay/ScreenshotKeyAndTexts.h"
@@ -70,6 +71,7 @@ public:
     struct PaintStats {
         unsigned long long Paints = 0;
         unsigned long long Pixels = 0;
+        unsigned long long Presents = 0;  // times the window's pixels changed: at most one per display frame
     };
     const PaintStats& Painted() const { return painted_; }
 
@@ -94,6 +96,10 @@ protected:
 private:
     class ReadoutMeasurer;
 
+    static constexpr UINT_PTR kTimerDrawing = 1;         // Timer_Drawing
+    static constexpr UINT_PTR kTimerFormAppearance = 2;  // Timer_FormAppearance
+    static constexpr UINT_PTR kTimerFrame = 3;           // the next display frame
+
     void FormCreate();
     void FormShow();
     void DownHotKeys(WPARAM id);
@@ -108,7 +114,15 @@ private:
     void TrayMessage(UINT mouseMessage);
     void SetOpacity(BYTE opacity);
     void UseDpi(int dpi);
+    // Puts what changed on the window now, strokes first.
     void ApplySceneChanges();
+    // The same at the next display frame: for mouse moves and timer ticks.
+    void PaceSceneChanges();
+    bool SceneChanged() const;
+    void InvalidateSceneChanges();
+    void DrawPendingStrokes();
+    void DropPendingFrame();
+    void UseFramePeriodOf(const kadrix::MonitorBounds& monitor);
     void LiftConfinement();
     void OnPaint();
     bool PutLastAddressOnClipboard() noexcept;
@@ -145,6 +159,14 @@ private:
     // Where strokes may stand since the overlay was last painted whole: the
     // capture reads the overlay's own pixels only there.
     RECT strokeArea_{};
+    // Stroke segments sampled by the drawing timer, in overlay coordinates,
+    // waiting for the next frame.
+    struct Segment {
+        POINT From, To;
+    };
+    std::vector<Segment> pendingStrokes_;
+    kadrix::FramePacer pacer_;
+    bool framePending_ = false;
     // Lives from the first paint of a capture to its close.
     kadrix::win::BackBuffer backBuffer_;
     bool shiftHeld_ = false;

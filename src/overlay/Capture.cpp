@@ -46,6 +46,8 @@ bool EndsWithIgnoreCase(const std::wstring& text, const wchar_t* suffix) {
 }  // namespace
 
 void TForm_Background::ScreenCaptureRect() {
+    // Strokes still waiting for their frame are part of the picture.
+    ApplySceneChanges();
     const Rect area = scene_->PaintBoxRect();
     const auto& overlay = scene_->Bounds();
 

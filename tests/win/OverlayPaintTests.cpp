@@ -155,3 +155,101 @@ TEST(OverlayPaint, HintBulletsAndKeyNamesAreRedDotsAndWords) {
     }
     SendMessageW(overlay, WM_HOTKEY, 3, 0);
 }
+
+namespace {
+
+// The overlay's own pixels as they stand on the window, strokes included.
+Snapshot WindowSurface(HWND overlay) {
+    RECT rc;
+    GetClientRect(overlay, &rc);
+    Snapshot shot;
+    shot.width = rc.right;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = rc.right;
+    info.bmiHeader.biHeight = -rc.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC window = GetDC(overlay);
+    HDC dc = CreateCompatibleDC(window);
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    BitBlt(dc, 0, 0, rc.right, rc.bottom, window, 0, 0, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const DWORD*>(bits);
+    shot.pixels.assign(p, p + static_cast<size_t>(rc.right) * rc.bottom);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(overlay, window);
+    return shot;
+}
+
+bool RedAround(const Snapshot& shot, int x, int y) {
+    for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+            if (shot.At(x + dx, y + dy) == kRed) return true;
+        }
+    }
+    return false;
+}
+
+double NowMs() {
+    LARGE_INTEGER f, c;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&c);
+    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+}
+
+}  // namespace
+
+// The drawing timer samples the cursor every few milliseconds while the
+// window is put on screen at most once per display frame: every sampled
+// point must still be joined to the next, however fast the hand moves.
+TEST(OverlayPaint, AFastShiftDragJoinsEverySampledPointAndIsPresentedPerFrame) {
+    const testsupport::TempFolder folder;
+    ProgramWindows windows(folder.Path());
+    HWND overlay = windows.background.Handle();
+    SetCursorPos(100, 100);
+    SendMessageW(overlay, WM_HOTKEY, 1, 0);
+    ASSERT_TRUE(windows.background.Visible());
+    Mouse(overlay, WM_LBUTTONDOWN, 100, 100, MK_LBUTTON);
+    Mouse(overlay, WM_MOUSEMOVE, 900, 700, MK_LBUTTON);
+    Mouse(overlay, WM_LBUTTONUP, 900, 700, 0);
+    ASSERT_EQ(windows.background.Scene().ScreenRegion().State, kadrix::srFinished);
+
+    // A zigzag of far-apart samples: a lost one would cut a corner.
+    std::vector<POINT> samples;
+    for (int i = 0; i <= 40; ++i) samples.push_back({150 + i * 18, (i % 2) ? 250 : 600});
+    SendMessageW(overlay, WM_KEYDOWN, VK_SHIFT, 0);
+    const auto presentsBefore = windows.background.Painted().Presents;
+    const double start = NowMs();
+    for (const POINT& p : samples) {
+        SetCursorPos(p.x, p.y);
+        SendMessageW(overlay, WM_TIMER, 1, 0);
+    }
+    const double elapsed = NowMs() - start;
+    const auto presents = windows.background.Painted().Presents - presentsBefore;
+    SendMessageW(overlay, WM_KEYUP, VK_SHIFT, 0);
+    // A frame is about 16 ms; however long the loop took, no more presents
+    // than frames it spanned, plus the one at its start.
+    EXPECT_LE(presents, static_cast<unsigned long long>(elapsed / 16.0) + 2) << elapsed << " ms";
+
+    // The last samples go out at the next frame.
+    const POINT last = samples.back();
+    Snapshot shot;
+    const auto deadline = NowMs() + 5000;
+    do {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        shot = WindowSurface(overlay);
+    } while (!RedAround(shot, last.x, last.y) && NowMs() < deadline);
+    for (size_t i = 0; i + 1 < samples.size(); ++i) {
+        const POINT a = samples[i], b = samples[i + 1];
+        EXPECT_TRUE(RedAround(shot, a.x, a.y)) << "sample " << i;
+        EXPECT_TRUE(RedAround(shot, (a.x + b.x) / 2, (a.y + b.y) / 2)) << "segment " << i << " to " << i + 1;
+    }
+    EXPECT_TRUE(RedAround(shot, last.x, last.y));
+    SendMessageW(overlay, WM_HOTKEY, 3, 0);  // Esc
+}
