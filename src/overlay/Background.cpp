@@ -95,12 +95,21 @@ void TForm_Background::FormCreate() {
     SetWindowLongPtrW(hwnd, GWL_EXSTYLE, WS_EX_TOOLWINDOW | WS_EX_LAYERED);
     SetLayeredWindowAttributes(hwnd, kTransparentColor, opacity_, LWA_ALPHA | LWA_COLORKEY);
 
-    const auto monitors = monitors_();
-    const auto first = MonitorIndexForCursor(monitors, Cursor());
-    UseDpi(first ? MonitorDpi(monitors[*first]) : 96);
-
-    Panel_Hint.Create(this);
+    // The scene, its fonts and the hint panel wait until the tray icon shows
+    // (PrepareCapture): a capture is not needed before.
     TrayIcon.Create(hwnd);
+}
+
+void TForm_Background::ShowTrayIcon() {
+    TrayIcon.Add();
+    PostMessageW(Handle(), kPrepareCapture, 0, 0);
+}
+
+void TForm_Background::PrepareCapture() {
+    if (scene_) return;
+    const auto monitors = monitors_();
+    const auto index = MonitorIndexForCursor(monitors, Cursor());
+    UseDpi(index ? MonitorDpi(monitors[*index]) : 96);
 }
 
 // ---- opening, placing, fading, closing ------------------------------------
@@ -147,9 +156,11 @@ void TForm_Background::UseDpi(int dpi) {
     scene_ = std::make_unique<OverlayScene>(*measurer_, metrics);
     scene_->Create(GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
     scene_->ClearChanges();
+    if (!Panel_Hint.Handle()) Panel_Hint.Create(this);
 }
 
 void TForm_Background::SettingPositionForm(Point PosCursor) {
+    PrepareCapture();
     const auto monitors = monitors_();
     if (const auto index = MonitorIndexForCursor(monitors, PosCursor)) {
         UseDpi(MonitorDpi(monitors[*index]));
@@ -437,6 +448,9 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
     switch (msg) {
     case WM_HOTKEY:
         DownHotKeys(wParam);
+        return 0;
+    case kPrepareCapture:
+        PrepareCapture();
         return 0;
     case WM_TIMER:
         if (wParam == kTimerFormAppearance) Timer_FormAppearanceTimer();

@@ -30,8 +30,11 @@ public:
 
     void Create();
     // Puts the icon into the notification area: the last step of start-up,
-    // so the icon shows once the hot key and the texts are in place.
-    void ShowTrayIcon() { TrayIcon.Add(); }
+    // so the icon shows once the hot key and the texts are in place. What
+    // only a capture needs is made right after, from the message loop.
+    void ShowTrayIcon();
+    // Makes the scene, its fonts and the hint panel, if not made yet.
+    void PrepareCapture();
     void SetMonitorSource(MonitorSource source) { monitors_ = std::move(source); }
 
     // Opening and closing a capture.
@@ -99,6 +102,7 @@ private:
     static constexpr UINT_PTR kTimerDrawing = 1;         // Timer_Drawing
     static constexpr UINT_PTR kTimerFormAppearance = 2;  // Timer_FormAppearance
     static constexpr UINT_PTR kTimerFrame = 3;           // the next display frame
+    static constexpr UINT kPrepareCapture = WM_APP + 3;
 
     void FormCreate();
     void FormShow();
