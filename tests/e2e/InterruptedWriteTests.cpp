@@ -3,6 +3,8 @@
 // is gone after the next start or the next capture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/TemporaryFileName.h"
 #include "e2e/E2e.h"
 #include "image/Bmp.h"
@@ -108,14 +110,20 @@ TEST(InterruptedWrite, AKilledScreenshotWriteLeavesNoFileAfterTheNextCapture) {
     }
     ASSERT_TRUE(interrupted) << "no write was interrupted, so this test proved nothing";
 
-    const size_t before = FilesIn(shots).size() - Temporaries(shots).size();
+    auto screenshots = [&] {
+        auto names = FilesIn(shots);
+        std::erase_if(names, IsTemporary);
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const auto before = screenshots();
     capture(250, 250, 450, 400);
-    ASSERT_TRUE(WaitFor([&] {
-        const auto names = FilesIn(shots);
-        return names.size() == before + 1 && Temporaries(shots).empty();
-    })) << Narrow(FilesIn(shots));
+    // The new screenshot is there and the interrupted write's file is gone.
+    ASSERT_TRUE(WaitFor([&] { return screenshots().size() == before.size() + 1 && Temporaries(shots).empty(); }))
+        << Narrow(FilesIn(shots));
     // Every screenshot there is whole.
-    for (const auto& name : FilesIn(shots)) {
+    for (const auto& name : screenshots()) {
         EXPECT_NO_THROW(kadrix::DecodeBmp(ReadFile(shots + name))) << std::string(name.begin(), name.end());
     }
+    EXPECT_TRUE(Temporaries(shots).empty()) << Narrow(FilesIn(shots));
 }
