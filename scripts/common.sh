@@ -22,7 +22,7 @@ build_windows() {
 
 build_native() {
   mkdir -p "$build"
-  cmake -S "$root" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKADRIX_SANITIZE=ON \
+  cmake -S "$root" -B "$build/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKADRIX_SANITIZE=ON -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
     -DKADRIX_WERROR="$(werror)" >"$build/native-build.log" 2>&1 &&
     cmake --build "$build/native" -- -k 0 "$@" >>"$build/native-build.log" 2>&1 ||
     { cat "$build/native-build.log"; return 1; }

@@ -60,7 +60,7 @@ std::u16string ScreenshotFileName(std::u16string_view savePath, const LocalDateT
 std::u16string FreeScreenshotFileName(std::u16string_view savePath, const LocalDateTime& time, int format,
                                       const FileExistsFn& exists) {
     const std::u16string stem = FolderAndStamp(savePath, time);
-    const std::u16string first = stem + std::u16string(Extension(format));
+    std::u16string first = stem + std::u16string(Extension(format));
     if (!exists(first)) return first;
     for (int n = 2; n <= kMaxNamesPerSecond; ++n) {
         std::u16string name = stem + u" (" + AsciiToUtf16(std::to_string(n)) + u")" + std::u16string(Extension(format));

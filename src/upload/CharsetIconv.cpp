@@ -20,7 +20,8 @@ public:
     }
     Iconv(const Iconv&) = delete;
     Iconv& operator=(const Iconv&) = delete;
-    bool Valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    // (iconv_t)-1 is how iconv_open says it failed.
+    bool Valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }  // NOLINT(performance-no-int-to-ptr)
     iconv_t Get() const { return handle_; }
 
 private:
