@@ -162,6 +162,8 @@ def file_version(pe):
 
 
 def check_version(pe):
+    if (RT_VERSION, 1) not in pe.resources():
+        return "version resource", ["no version resource (RT_VERSION, id 1)"]
     version, tables = file_version(pe)
     faults = []
     if version == "0.0.0.0":
@@ -275,7 +277,7 @@ def check(exe, manifest, icon, objdump):
     try:
         what, found = check_imports(exe, objdump)
     except subprocess.CalledProcessError as e:
-        what, found = "imports", [f"objdump cannot read the exe: {e.stderr.strip()}"]
+        what, found = "imports", [f"objdump cannot read the exe: {e.stderr.strip() or f'exit code {e.returncode}'}"]
     record(what, found, passed, faults)
     try:
         with open(exe, "rb") as f:
@@ -286,7 +288,9 @@ def check(exe, manifest, icon, objdump):
         try:
             what, found = step(pe)
         except (PeError, struct.error, UnicodeDecodeError) as e:
-            what, found = "resources", [f"cannot read the resources: {e}"]
+            # The later steps read the same resource tree.
+            faults.append(f"cannot read the resources: {e}")
+            break
         record(what, found, passed, faults)
     return passed, faults
 
