@@ -43,6 +43,21 @@ install_kadrix() {
 # Starts a private Xvfb and sets DISPLAY and xvfb_pid. The server picks a
 # display number no other server holds and reports it (-displayfd), so two
 # runs on one machine never share a display, whatever lock files lie about.
+# The display number an X server started with -displayfd writes into file,
+# waited for in polls of 50 ms while the server (pid) runs; empty if none.
+display_number() {
+  local file="$1" pid="$2" polls="$3"
+  for _ in $(seq "$polls"); do
+    # The number is complete once its line has ended.
+    if [ "$(wc -l <"$file")" -ge 1 ]; then
+      head -1 "$file"
+      return 0
+    fi
+    if ! kill -0 "$pid" 2>/dev/null; then return 0; fi
+    sleep 0.05
+  done
+}
+
 start_xvfb() {
   mkdir -p "$build"
   local numberFile n=""
@@ -51,15 +66,7 @@ start_xvfb() {
   Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1920x1080x24}" -noreset -nolisten tcp \
     3>"$numberFile" >"$xvfb_log" 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 200); do
-    # The number is complete once its line has ended.
-    if [ "$(wc -l <"$numberFile")" -ge 1 ]; then
-      n=$(head -1 "$numberFile")
-      break
-    fi
-    if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-    sleep 0.05
-  done
+  n=$(display_number "$numberFile" "$xvfb_pid" 200)
   rm -f "$numberFile"
   if [ -z "$n" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
     echo "Xvfb did not start:" >&2
@@ -111,14 +118,7 @@ start_xorg_monitors() {
   "${sudo[@]}" Xorg -config "$root/tests/monitors/xorg-dummy.conf" -noreset -nolisten tcp \
     -novtswitch -sharevts -logfile "$xorg_log" -displayfd 3 3>"$numberFile" >/dev/null 2>&1 &
   xorg_pid=$!
-  for _ in $(seq 400); do
-    if [ "$(wc -l <"$numberFile")" -ge 1 ]; then
-      n=$(head -1 "$numberFile")
-      break
-    fi
-    if ! kill -0 "$xorg_pid" 2>/dev/null; then break; fi
-    sleep 0.05
-  done
+  n=$(display_number "$numberFile" "$xorg_pid" 400)
   rm -f "$numberFile"
   if [ -z "$n" ]; then
     echo "Xorg with the dummy driver did not start:" >&2

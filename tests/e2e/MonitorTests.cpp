@@ -113,7 +113,17 @@ struct Monitors : testing::Test {
         ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
     }
 
-    static void ExpectHintCentredOn(HWND hint, const RECT& m) {
+    // Kadrix with the hint panel on; its overlay.
+    HWND StartKadrix(Kadrix& k) {
+        k.WriteSettings("[Main]\r\nShowHint=1\r\n");
+        k.StartAndWaitReady();
+        return k.MainWindow();
+    }
+
+    static void ExpectHintCentredOn(HWND overlay, const RECT& m) {
+        // The panel is made once Kadrix has started, before the first capture shows.
+        HWND hint = FindWindowExW(overlay, nullptr, L"TPanel_Hint", nullptr);
+        ASSERT_NE(hint, nullptr);
         const RECT h = WindowRect(hint);
         EXPECT_TRUE(IsWindowVisible(hint));
         EXPECT_EQ(h.left - m.left, ((m.right - m.left) - (h.right - h.left)) / 2);
@@ -125,27 +135,19 @@ struct Monitors : testing::Test {
 
 TEST_F(Monitors, CtrlPCoversTheMonitorUnderTheCursorWithTheHintInItsMiddle) {
     Kadrix k;
-    k.WriteSettings("[Main]\r\nShowHint=1\r\n");
-    k.StartAndWaitReady();
-    HWND overlay = k.MainWindow();
-    HWND hint = FindWindowExW(overlay, nullptr, L"TPanel_Hint", nullptr);
-    ASSERT_NE(hint, nullptr);
+    HWND overlay = StartKadrix(k);
     for (const RECT& m : monitors) {
         SCOPED_TRACE(Describe(m));
         // Near the corner, so that the point is on this monitor alone.
         OpenOn(overlay, {m.left + 40, m.top + 40}, m);
-        ExpectHintCentredOn(hint, m);
+        ExpectHintCentredOn(overlay, m);
         Close(overlay);
     }
 }
 
 TEST_F(Monitors, TheOverlayFollowsTheCursorUntilASelectionIsStarted) {
     Kadrix k;
-    k.WriteSettings("[Main]\r\nShowHint=1\r\n");
-    k.StartAndWaitReady();
-    HWND overlay = k.MainWindow();
-    HWND hint = FindWindowExW(overlay, nullptr, L"TPanel_Hint", nullptr);
-    ASSERT_NE(hint, nullptr);
+    HWND overlay = StartKadrix(k);
     OpenOn(overlay, {monitors[0].left + 40, monitors[0].top + 40}, monitors[0]);
     for (size_t i = 1; i < monitors.size(); ++i) {
         const RECT& m = monitors[i];
@@ -153,7 +155,7 @@ TEST_F(Monitors, TheOverlayFollowsTheCursorUntilASelectionIsStarted) {
         MoveMouse(m.left + 60, m.top + 60);
         ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) && Same(WindowRect(overlay), m); }))
             << "the overlay did not follow the cursor";
-        ExpectHintCentredOn(hint, m);
+        ExpectHintCentredOn(overlay, m);
     }
 
     // On the last monitor: during a drag the cursor cannot leave it.

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <functional>
 #include <vector>
 
 #include "localisation/IniFile.h"
 #include "shell/ProgramWindows.h"
+#include "support/Clock.h"
 #include "support/TempFolder.h"
 
 namespace {
@@ -20,7 +22,8 @@ struct Snapshot {
     }
 };
 
-Snapshot Paint(HWND overlay) {
+// A snapshot of the overlay's client area as draw(dc) puts it into a DIB.
+Snapshot Capture(HWND overlay, const std::function<void(HDC)>& draw) {
     RECT rc;
     GetClientRect(overlay, &rc);
     Snapshot shot;
@@ -35,7 +38,7 @@ Snapshot Paint(HWND overlay) {
     HDC dc = CreateCompatibleDC(nullptr);
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(overlay, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+    draw(dc);
     GdiFlush();
     const auto* p = static_cast<const DWORD*>(bits);
     shot.pixels.assign(p, p + static_cast<size_t>(rc.right) * rc.bottom);
@@ -43,6 +46,22 @@ Snapshot Paint(HWND overlay) {
     DeleteObject(bitmap);
     DeleteDC(dc);
     return shot;
+}
+
+// The overlay as it paints itself, through the same function WM_PAINT uses.
+Snapshot Paint(HWND overlay) {
+    return Capture(overlay, [&](HDC dc) { SendMessageW(overlay, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT); });
+}
+
+// The overlay's own pixels as they stand on the window, strokes included.
+Snapshot WindowSurface(HWND overlay) {
+    return Capture(overlay, [&](HDC dc) {
+        RECT rc;
+        GetClientRect(overlay, &rc);
+        HDC window = GetDC(overlay);
+        BitBlt(dc, 0, 0, rc.right, rc.bottom, window, 0, 0, SRCCOPY);
+        ReleaseDC(overlay, window);
+    });
 }
 
 void Mouse(HWND overlay, UINT msg, int x, int y, WPARAM keys) {
@@ -158,34 +177,6 @@ TEST(OverlayPaint, HintBulletsAndKeyNamesAreRedDotsAndWords) {
 
 namespace {
 
-// The overlay's own pixels as they stand on the window, strokes included.
-Snapshot WindowSurface(HWND overlay) {
-    RECT rc;
-    GetClientRect(overlay, &rc);
-    Snapshot shot;
-    shot.width = rc.right;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = rc.right;
-    info.bmiHeader.biHeight = -rc.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC window = GetDC(overlay);
-    HDC dc = CreateCompatibleDC(window);
-    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, bitmap);
-    BitBlt(dc, 0, 0, rc.right, rc.bottom, window, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const DWORD*>(bits);
-    shot.pixels.assign(p, p + static_cast<size_t>(rc.right) * rc.bottom);
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(overlay, window);
-    return shot;
-}
-
 bool RedAround(const Snapshot& shot, int x, int y) {
     for (int dy = -1; dy <= 1; ++dy) {
         for (int dx = -1; dx <= 1; ++dx) {
@@ -193,13 +184,6 @@ bool RedAround(const Snapshot& shot, int x, int y) {
         }
     }
     return false;
-}
-
-double NowMs() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
 }
 
 }  // namespace
@@ -224,12 +208,12 @@ TEST(OverlayPaint, AFastShiftDragJoinsEverySampledPointAndIsPresentedPerFrame) {
     for (int i = 0; i <= 40; ++i) samples.push_back({150 + i * 18, (i % 2) ? 250 : 600});
     SendMessageW(overlay, WM_KEYDOWN, VK_SHIFT, 0);
     const auto presentsBefore = windows.background.Painted().Presents;
-    const double start = NowMs();
+    const double start = testsupport::NowMs();
     for (const POINT& p : samples) {
         SetCursorPos(p.x, p.y);
         SendMessageW(overlay, WM_TIMER, 1, 0);
     }
-    const double elapsed = NowMs() - start;
+    const double elapsed = testsupport::NowMs() - start;
     const auto presents = windows.background.Painted().Presents - presentsBefore;
     SendMessageW(overlay, WM_KEYUP, VK_SHIFT, 0);
     // A frame is about 16 ms; however long the loop took, no more presents
@@ -239,12 +223,12 @@ TEST(OverlayPaint, AFastShiftDragJoinsEverySampledPointAndIsPresentedPerFrame) {
     // The last samples go out at the next frame.
     const POINT last = samples.back();
     Snapshot shot;
-    const auto deadline = NowMs() + 5000;
+    const auto deadline = testsupport::NowMs() + 5000;
     do {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         shot = WindowSurface(overlay);
-    } while (!RedAround(shot, last.x, last.y) && NowMs() < deadline);
+    } while (!RedAround(shot, last.x, last.y) && testsupport::NowMs() < deadline);
     for (size_t i = 0; i + 1 < samples.size(); ++i) {
         const POINT a = samples[i], b = samples[i + 1];
         EXPECT_TRUE(RedAround(shot, a.x, a.y)) << "sample " << i;
