@@ -1,13 +1,19 @@
-// Memory of the running program under Wine, measured from outside as a user
-// would see it: committed private memory (a walk of its address space, since
-// Wine reports PrivateUsage as 0 for other processes) and the working set,
-// after start-up and after a number of captures opened and closed.
-// Usage: kadrix_bench_win_memory <folder with Kadrix.exe> [captures]
+// Start-up time and memory of a tray program under Wine, measured from
+// outside as a user would see them: the time from starting the process to
+// its icon in the tray, committed private memory (a walk of its address
+// space, since Wine reports PrivateUsage as 0 for other processes) and the
+// working set, after start-up and, for Kadrix, after a number of captures.
+// Usage: kadrix_bench_win_memory <folder> [captures] [exe name, default Kadrix.exe]
+// Prints one line: "start <ms> idle <MB> <MB> after <n> <MB> <MB>".
 #include <windows.h>
 #include <psapi.h>
 
 #include <cstdio>
 #include <string>
+
+#include "support/Clock.h"
+
+using testsupport::NowMs;
 
 namespace {
 
@@ -48,55 +54,67 @@ HWND FindMain(DWORD pid) {
 }
 
 template <typename Cond>
-bool WaitFor(Cond cond) {
-    for (int i = 0; i < 1000; ++i) {
+bool WaitFor(Cond cond, int polls = 1000, DWORD every = 10) {
+    for (int i = 0; i < polls; ++i) {
         if (cond()) return true;
-        Sleep(10);
+        Sleep(every);
     }
     return false;
 }
+
+// Wine's tray shows only while some program has an icon in it.
+bool TrayShown() {
+    HWND tray = FindWindowW(nullptr, L"Wine System Tray");
+    if (!tray) tray = FindWindowW(L"Shell_TrayWnd", nullptr);
+    return tray && IsWindowVisible(tray);
+}
+
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: kadrix_bench_win_memory <install folder> [captures]\n");
+        std::fprintf(stderr, "usage: kadrix_bench_win_memory <folder> [captures] [exe name]\n");
         return 2;
     }
     const std::wstring folder = argv[1];
     const int captures = argc > 2 ? _wtoi(argv[2]) : 50;
-    std::wstring exe = folder + L"\\Kadrix.exe";
+    const std::wstring exe = folder + L"\\" + (argc > 3 ? argv[3] : L"Kadrix.exe");
+    if (!WaitFor([] { return !TrayShown(); }, 500)) {
+        std::fprintf(stderr, "another program has an icon in the tray\n");
+        return 1;
+    }
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::wstring cmd = L"\"" + exe + L"\"";
+    const double t0 = NowMs();
     if (!CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi)) {
-        std::fprintf(stderr, "cannot start Kadrix.exe\n");
+        std::fprintf(stderr, "cannot start the program\n");
         return 1;
     }
-    WaitForInputIdle(pi.hProcess, 10000);
+    WaitFor(TrayShown, 20000, 1);
+    const double start = NowMs() - t0;
     HWND overlay = nullptr;
     WaitFor([&] { return (overlay = FindMain(pi.dwProcessId)) != nullptr; });
     Sleep(500);  // let start-up settle before the first reading
     const Memory idle = Measure(pi.hProcess);
-    Memory open{};
     for (int i = 0; i < captures; ++i) {
         SetCursorPos(300 + i, 300);
         PostMessageW(overlay, WM_HOTKEY, 1, 0);
         WaitFor([&] { return IsWindowVisible(overlay) != FALSE; });
         RedrawWindow(overlay, nullptr, nullptr, RDW_UPDATENOW);
         Sleep(20);
-        if (i == 0) open = Measure(pi.hProcess);
         PostMessageW(overlay, WM_HOTKEY, 3, 0);
         WaitFor([&] { return !IsWindowVisible(overlay); });
     }
-    Sleep(500);
+    if (captures > 0) Sleep(500);
     const Memory after = Measure(pi.hProcess);
-    std::printf("memory: idle %.2f MB private, %.2f MB working set; capture open %.2f / %.2f; after %d captures %.2f / %.2f\n",
-                idle.privateMb, idle.workingSetMb, open.privateMb, open.workingSetMb, captures, after.privateMb,
-                after.workingSetMb);
+    std::printf("start %.1f idle %.2f %.2f after %d %.2f %.2f\n", start, idle.privateMb, idle.workingSetMb, captures,
+                after.privateMb, after.workingSetMb);
     PostMessageW(overlay, WM_CLOSE, 0, 0);
-    WaitForSingleObject(pi.hProcess, 5000);
+    if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+    WaitFor([] { return !TrayShown(); }, 500);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
     return 0;

@@ -1,18 +1,24 @@
 // Benchmarks of the overlay window under real Win32 (run under Wine by
-// scripts/bench): hot key to first painted frame, one fade step, a mouse
-// move while dragging with its repainted area, one drawing tick, and Enter
-// to file against the bare screen grab plus the bare JPEG encode.
+// bench/run): hot key to first painted frame, one fade step, a mouse move
+// while dragging with its repainted area, drawing ticks and the frames they
+// are presented in, and Enter to JPEG file, to BMP file and to the
+// clipboard, each against its floor measured in the same run. Besides the
+// readable lines, each figure is printed once as "row <name> <values>" for
+// bench/run.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/Utf.h"
+#include "image/Bmp.h"
 #include "image/Jpeg.h"
 #include "shell/ProgramWindows.h"
+#include "support/Clock.h"
 #include "support/TempFolder.h"
 #include "win32/Dib.h"
 #include "win32/Files.h"
@@ -20,16 +26,7 @@
 
 namespace {
 
-double Now() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
+double Now() { return testsupport::NowMs(); }
 
 void Pump() {
     MSG msg;
@@ -68,96 +65,90 @@ void Open(HWND overlay, int x = 100, int y = 100) {
     Pump();
 }
 
-}  // namespace
+struct Forms {
+    testsupport::TempFolder folder;
+    std::wstring shots = folder.Path() + L"bench-shots\\";
+    std::unique_ptr<ProgramWindows> forms;
 
-int main() {
-    const testsupport::TempFolder folder;
-    const std::wstring& dir = folder.Path();
-    const std::wstring shots = dir + L"bench-shots\\";
-    CreateDirectoryW(shots.c_str(), nullptr);
-    kadrix::win::WriteFileSafely(dir + L"Settings.ini",
-                                 "\xEF\xBB\xBF[Main]\r\nShowHint=1\r\nShowLine=1\r\nShowSize=1\r\n[Screenshot]\r\nSavePath=" +
-                                     kadrix::Utf16ToUtf8(kadrix::win::U(shots)) +
-                                     "\r\nSaveInFile=1\r\nUploadOnServer=1\r\nFormatSaveInFile=0\r\n");
-    ProgramWindows forms(dir);
-    HWND overlay = forms.background.Handle();
-    const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
-    std::printf("monitor %dx%d\n", screenW, screenH);
-
-    // Hot key to the first painted frame.
-    std::vector<double> open;
-    for (int i = 0; i < 15; ++i) {
-        Send(overlay, WM_HOTKEY, 3);
-        Pump();
-        SetCursorPos(screenW / 2 + i, screenH / 2);
-        const auto paints = forms.background.Painted().Paints;
-        const double t0 = Now();
-        Send(overlay, WM_HOTKEY, 1);
-        while (forms.background.Painted().Paints == paints) {
-            MSG msg;
-            if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
-            DispatchMessageW(&msg);
+    explicit Forms(const std::string& screenshotSection) {
+        CreateDirectoryW(shots.c_str(), nullptr);
+        kadrix::win::WriteFileSafely(folder.Path() + L"Settings.ini",
+                                     "\xEF\xBB\xBF[Main]\r\nShowHint=1\r\nShowLine=1\r\nShowSize=1\r\n[Screenshot]\r\nSavePath=" +
+                                         kadrix::Utf16ToUtf8(kadrix::win::U(shots)) + "\r\n" + screenshotSection);
+        forms = std::make_unique<ProgramWindows>(folder.Path());
+    }
+    ~Forms() {
+        forms.reset();
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((shots + L"*.*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                DeleteFileW((shots + found.cFileName).c_str());
+            } while (FindNextFileW(h, &found));
+            FindClose(h);
         }
-        open.push_back(Now() - t0);
+        RemoveDirectoryW(shots.c_str());
     }
-    std::printf("hot key to first frame: median %.2f ms (min %.2f)\n", Median(open),
-                *std::min_element(open.begin(), open.end()));
+    TForm_Background& Overlay() { return forms->background; }
+};
 
-    // One fade step.
-    Open(overlay);
-    std::vector<double> fade;
-    for (int i = 0; i < 15; ++i) {
-        const double t0 = Now();
-        Send(overlay, WM_TIMER, 2);
-        fade.push_back(Now() - t0);
+// Grabs a w x h area of the screen into a DIB section, as the capture does.
+double Grab(kadrix::win::DibSection24& dib, int w, int h) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(memory, dib.Handle());
+    const double t0 = Now();
+    BitBlt(memory, 0, 0, w, h, screen, 11, 11, SRCCOPY);
+    GdiFlush();
+    const double took = Now() - t0;
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return took;
+}
+
+// The least a clipboard capture can do: grab into a device bitmap and hand it over.
+double BareGrabToClipboard(HWND owner, int w, int h) {
+    const double t0 = Now();
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, 11, 11, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (OpenClipboard(owner)) {
+        EmptyClipboard();
+        SetClipboardData(CF_BITMAP, bitmap);
+        CloseClipboard();
+    } else {
+        DeleteObject(bitmap);
     }
-    std::printf("fade step: median %.3f ms\n", Median(fade));
+    return Now() - t0;
+}
 
-    // Mouse moves while dragging: model, invalidation and paint together.
-    Open(overlay);
-    At(overlay, WM_LBUTTONDOWN, 100, 100, MK_LBUTTON);
-    UpdateWindow(overlay);
-    std::vector<double> moves;
-    unsigned long long pixels = 0, most = 0;
-    const int steps = 200;
-    for (int i = 1; i <= steps; ++i) {
-        const auto before = forms.background.Painted().Pixels;
-        const int x = 100 + i * (screenW - 300) / steps, y = 100 + i * (screenH - 300) / steps;
-        const double t0 = Now();
-        At(overlay, WM_MOUSEMOVE, x, y, MK_LBUTTON);
-        UpdateWindow(overlay);
-        moves.push_back(Now() - t0);
-        const auto painted = forms.background.Painted().Pixels - before;
-        pixels += painted;
-        most = std::max(most, painted);
-    }
-    At(overlay, WM_LBUTTONUP, 100 + (screenW - 300), 100 + (screenH - 300));
-    UpdateWindow(overlay);
-    const double area = static_cast<double>(screenW) * screenH;
-    std::printf("drag move: median %.3f ms, max %.3f ms; repainted %.0f px per move (%.2f%% of the monitor), at most %llu\n",
-                Median(moves), *std::max_element(moves.begin(), moves.end()), pixels / double(steps),
-                100.0 * pixels / steps / area, most);
+// The least a BMP file can cost: the encoding and one plain write.
+double BareWrite(const std::wstring& path, const std::string& bytes) {
+    const double t0 = Now();
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    const double took = Now() - t0;
+    DeleteFileW(path.c_str());
+    return took;
+}
 
-    // Drawing ticks with Shift held.
-    Send(overlay, WM_KEYDOWN, VK_SHIFT);
-    std::vector<double> ticks;
-    for (int i = 0; i < 200; ++i) {
-        SetCursorPos(300 + i, 300 + (i % 50));
-        const double t0 = Now();
-        Send(overlay, WM_TIMER, 1);
-        ticks.push_back(Now() - t0);
-    }
-    Send(overlay, WM_KEYUP, VK_SHIFT);
-    std::printf("drawing tick with a segment: median %.3f ms\n", Median(ticks));
-
-    // Enter to file against the floor: the bare grab plus the bare encode.
-    struct Size { int w, h; };
+void EnterRows(const char* output, const std::string& section, int screenW, int screenH) {
+    Forms f(section);
+    HWND overlay = f.Overlay().Handle();
+    struct Size {
+        int w, h;
+    };
     for (Size size : {Size{1920, 1080}, Size{3840, 2160}}) {
-        if (size.w > screenW || size.h > screenH) {
-            std::printf("Enter to file %dx%d: skipped, the monitor is smaller\n", size.w, size.h);
-            continue;
-        }
-        std::vector<double> capture, grab, encode;
+        if (size.w > screenW || size.h > screenH) continue;
+        std::vector<double> capture, floor;
         for (int i = 0; i < 5; ++i) {
             // The drawing area lies one pixel inside the frame; frames on the
             // monitor's edges reach its edge pixels.
@@ -168,39 +159,142 @@ int main() {
                 Open(overlay, 10, 10);
                 Select(overlay, 10, 10, 10 + size.w + 1, 10 + size.h + 1);
             }
-            double t0 = Now();
-            forms.background.ScreenCaptureRect();
+            const double t0 = Now();
+            f.Overlay().ScreenCaptureRect();
             capture.push_back(Now() - t0);
             Send(overlay, WM_HOTKEY, 3);
 
+            if (std::string(output) == "clipboard") {
+                floor.push_back(BareGrabToClipboard(overlay, size.w, size.h));
+                continue;
+            }
             kadrix::win::DibSection24 dib(size.w, size.h);
-            HDC screen = GetDC(nullptr);
-            HDC memory = CreateCompatibleDC(screen);
-            HGDIOBJ old = SelectObject(memory, dib.Handle());
-            t0 = Now();
-            BitBlt(memory, 0, 0, size.w, size.h, screen, 11, 11, SRCCOPY);
-            GdiFlush();
-            grab.push_back(Now() - t0);
-            SelectObject(memory, old);
-            DeleteDC(memory);
-            ReleaseDC(nullptr, screen);
-            t0 = Now();
-            const std::string jpeg = kadrix::EncodeJpeg(dib.View());
-            encode.push_back(Now() - t0);
+            double bare = Grab(dib, size.w, size.h);
+            double t1 = Now();
+            if (std::string(output) == "jpeg") {
+                const std::string jpeg = kadrix::EncodeJpeg(dib.View());
+                bare += Now() - t1;
+            } else {
+                const std::string bmp = kadrix::EncodeBmp(dib.View());
+                bare += Now() - t1;
+                bare += BareWrite(f.shots + L"bare.bmp", bmp);
+            }
+            floor.push_back(bare);
         }
-        const double floor = Median(grab) + Median(encode);
-        std::printf("Enter to file %dx%d: %.1f ms; bare grab %.1f ms + bare encode %.1f ms = %.1f ms; ratio %.2f\n",
-                    size.w, size.h, Median(capture), Median(grab), Median(encode), floor, Median(capture) / floor);
+        std::printf("Enter to %s %dx%d: %.1f ms; floor %.1f ms; ratio %.2f\n", output, size.w, size.h, Median(capture),
+                    Median(floor), Median(capture) / Median(floor));
+        std::printf("row enter_%s_%d %.2f %.2f\n", output, size.h, Median(capture), Median(floor));
+    }
+}
+
+}  // namespace
+
+int main() {
+    const int screenW = GetSystemMetrics(SM_CXSCREEN), screenH = GetSystemMetrics(SM_CYSCREEN);
+    std::printf("monitor %dx%d\n", screenW, screenH);
+    {
+        Forms f("SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=0\r\n");
+        TForm_Background& background = f.Overlay();
+        HWND overlay = background.Handle();
+
+        // Hot key to the first painted frame.
+        std::vector<double> open;
+        for (int i = 0; i < 15; ++i) {
+            Send(overlay, WM_HOTKEY, 3);
+            Pump();
+            SetCursorPos(screenW / 2 + i, screenH / 2);
+            const auto paints = background.Painted().Paints;
+            const double t0 = Now();
+            Send(overlay, WM_HOTKEY, 1);
+            while (background.Painted().Paints == paints) {
+                MSG msg;
+                if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
+                DispatchMessageW(&msg);
+            }
+            open.push_back(Now() - t0);
+        }
+        std::printf("hot key to first frame: median %.2f ms (min %.2f)\n", Median(open),
+                    *std::min_element(open.begin(), open.end()));
+        std::printf("row first_frame %.2f\n", Median(open));
+
+        // One fade step.
+        Open(overlay);
+        std::vector<double> fade;
+        for (int i = 0; i < 15; ++i) {
+            const double t0 = Now();
+            Send(overlay, WM_TIMER, 2);
+            fade.push_back(Now() - t0);
+        }
+        std::printf("fade step: median %.3f ms\n", Median(fade));
+
+        // Mouse moves while dragging, a frame apart so that each is presented
+        // at once: model, invalidation, paint and Wine's flush together.
+        Open(overlay);
+        At(overlay, WM_LBUTTONDOWN, 100, 100, MK_LBUTTON);
+        UpdateWindow(overlay);
+        std::vector<double> moves;
+        unsigned long long pixels = 0, most = 0;
+        const int steps = 60;
+        for (int i = 1; i <= steps; ++i) {
+            Sleep(20);
+            const auto before = background.Painted().Pixels;
+            const int x = 100 + i * (screenW - 300) / steps, y = 100 + i * (screenH - 300) / steps;
+            const double t0 = Now();
+            At(overlay, WM_MOUSEMOVE, x, y, MK_LBUTTON);
+            moves.push_back(Now() - t0);
+            const auto painted = background.Painted().Pixels - before;
+            pixels += painted;
+            most = std::max(most, painted);
+        }
+        // The same drag as fast as the messages come: presented once per frame.
+        const auto presentsBefore = background.Painted().Presents;
+        double t0 = Now();
+        for (int i = 0; i < 400; ++i) {
+            At(overlay, WM_MOUSEMOVE, 300 + i % 200, 300 + i % 150, MK_LBUTTON);
+            Pump();
+        }
+        const double burst = Now() - t0;
+        const double burstPresents = static_cast<double>(background.Painted().Presents - presentsBefore);
+        At(overlay, WM_LBUTTONUP, 500, 450);
+        UpdateWindow(overlay);
+        const double area = static_cast<double>(screenW) * screenH;
+        std::printf("drag move: median %.3f ms, max %.3f ms; repainted %.0f px per move (%.2f%% of the monitor), at most %llu\n",
+                    Median(moves), *std::max_element(moves.begin(), moves.end()), pixels / double(steps),
+                    100.0 * pixels / steps / area, most);
+        std::printf("fast drag: 400 moves in %.0f ms, %.0f presents (%.1f per second)\n", burst, burstPresents,
+                    burstPresents * 1000.0 / burst);
+        std::printf("row drag_move %.3f\nrow drag_presents_per_s %.1f\n", Median(moves), burstPresents * 1000.0 / burst);
+
+        // Drawing with Shift held: a sample every 5 ms, presented per frame.
+        Send(overlay, WM_KEYDOWN, VK_SHIFT);
+        std::vector<double> ticks, presents;
+        const auto drawPresentsBefore = background.Painted().Presents;
+        t0 = Now();
+        for (int i = 0; i < 200; ++i) {
+            SetCursorPos(300 + i, 300 + (i % 50));
+            // A tick samples and queues; at a frame it also draws what is queued.
+            const auto before = background.Painted().Presents;
+            const double t1 = Now();
+            Send(overlay, WM_TIMER, 1);
+            MSG msg;
+            while (PeekMessageW(&msg, overlay, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&msg);
+            (background.Painted().Presents == before ? ticks : presents).push_back(Now() - t1);
+            Sleep(5);
+        }
+        const double drawing = Now() - t0;
+        const double drawPresents = static_cast<double>(background.Painted().Presents - drawPresentsBefore);
+        Send(overlay, WM_KEYUP, VK_SHIFT);
+        std::printf("drawing: tick median %.3f ms; %.0f presents in %.0f ms (%.1f per second), tick with a present median %.3f ms\n",
+                    Median(ticks), drawPresents, drawing, drawPresents * 1000.0 / drawing,
+                    presents.empty() ? 0.0 : Median(presents));
+        std::printf("row draw_tick %.3f\nrow draw_present %.3f\nrow draw_presents_per_s %.1f\n", Median(ticks),
+                    presents.empty() ? 0.0 : Median(presents), drawPresents * 1000.0 / drawing);
+        Send(overlay, WM_HOTKEY, 3);
     }
 
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((shots + L"*.*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            DeleteFileW((shots + found.cFileName).c_str());
-        } while (FindNextFileW(h, &found));
-        FindClose(h);
-    }
-    RemoveDirectoryW(shots.c_str());
+    // Enter, each output against its floor.
+    EnterRows("jpeg", "SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=0\r\n", screenW, screenH);
+    EnterRows("bmp", "SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=1\r\n", screenW, screenH);
+    EnterRows("clipboard", "SaveInFile=0\r\nUploadOnServer=0\r\n", screenW, screenH);
     return 0;
 }
