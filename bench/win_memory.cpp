@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <string>
 
-#include "support/Clock.h"
+#include "win32/Clock.h"
 
-using testsupport::NowMs;
+using kadrix::win::NowMs;
 
 namespace {
 

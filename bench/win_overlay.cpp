@@ -18,15 +18,15 @@
 #include "image/Bmp.h"
 #include "image/Jpeg.h"
 #include "shell/ProgramWindows.h"
-#include "support/Clock.h"
 #include "support/TempFolder.h"
+#include "win32/Clock.h"
 #include "win32/Dib.h"
 #include "win32/Files.h"
 #include "win32/WinText.h"
 
 namespace {
 
-double Now() { return testsupport::NowMs(); }
+double Now() { return kadrix::win::NowMs(); }
 
 void Pump() {
     MSG msg;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "overlay/OverlayPaint.h"
+#include "win32/Clock.h"
 
 using namespace kadrix;
 using namespace kadrix::win;
@@ -23,17 +24,6 @@ void FramedRect(HDC dc, const Rect& r, COLORREF frame, COLORREF fill, int32_t pe
     if (r.Width > 2 * pen && r.Height > 2 * pen) {
         FillSolid(dc, RECT{r.Left + pen, r.Top + pen, r.Right() - pen, r.Bottom() - pen}, fill);
     }
-}
-
-double NowMs() {
-    static const double ticksPerMs = [] {
-        LARGE_INTEGER f{};
-        QueryPerformanceFrequency(&f);
-        return static_cast<double>(f.QuadPart) / 1000.0;
-    }();
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / ticksPerMs;
 }
 
 }  // namespace

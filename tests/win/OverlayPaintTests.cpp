@@ -7,8 +7,8 @@
 
 #include "localisation/IniFile.h"
 #include "shell/ProgramWindows.h"
-#include "support/Clock.h"
 #include "support/TempFolder.h"
+#include "win32/Clock.h"
 
 namespace {
 
@@ -177,14 +177,7 @@ TEST(OverlayPaint, HintBulletsAndKeyNamesAreRedDotsAndWords) {
 
 namespace {
 
-bool RedAround(const Snapshot& shot, int x, int y) {
-    for (int dy = -1; dy <= 1; ++dy) {
-        for (int dx = -1; dx <= 1; ++dx) {
-            if (shot.At(x + dx, y + dy) == kRed) return true;
-        }
-    }
-    return false;
-}
+bool RedAround(const Snapshot& shot, int x, int y) { return RedIn(shot, RECT{x - 1, y - 1, x + 2, y + 2}) > 0; }
 
 }  // namespace
 
@@ -208,12 +201,12 @@ TEST(OverlayPaint, AFastShiftDragJoinsEverySampledPointAndIsPresentedPerFrame) {
     for (int i = 0; i <= 40; ++i) samples.push_back({150 + i * 18, (i % 2) ? 250 : 600});
     SendMessageW(overlay, WM_KEYDOWN, VK_SHIFT, 0);
     const auto presentsBefore = windows.background.Painted().Presents;
-    const double start = testsupport::NowMs();
+    const double start = kadrix::win::NowMs();
     for (const POINT& p : samples) {
         SetCursorPos(p.x, p.y);
         SendMessageW(overlay, WM_TIMER, 1, 0);
     }
-    const double elapsed = testsupport::NowMs() - start;
+    const double elapsed = kadrix::win::NowMs() - start;
     const auto presents = windows.background.Painted().Presents - presentsBefore;
     SendMessageW(overlay, WM_KEYUP, VK_SHIFT, 0);
     // A frame is about 16 ms; however long the loop took, no more presents
@@ -223,12 +216,12 @@ TEST(OverlayPaint, AFastShiftDragJoinsEverySampledPointAndIsPresentedPerFrame) {
     // The last samples go out at the next frame.
     const POINT last = samples.back();
     Snapshot shot;
-    const auto deadline = testsupport::NowMs() + 5000;
+    const auto deadline = kadrix::win::NowMs() + 5000;
     do {
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
         shot = WindowSurface(overlay);
-    } while (!RedAround(shot, last.x, last.y) && testsupport::NowMs() < deadline);
+    } while (!RedAround(shot, last.x, last.y) && kadrix::win::NowMs() < deadline);
     for (size_t i = 0; i + 1 < samples.size(); ++i) {
         const POINT a = samples[i], b = samples[i + 1];
         EXPECT_TRUE(RedAround(shot, a.x, a.y)) << "sample " << i;

@@ -1,9 +1,8 @@
 #pragma once
-// Milliseconds on the performance counter, for tests and benchmarks that
-// need to know how long something took (never to assert on speed).
+// Milliseconds on the performance counter: a steady clock with sub-millisecond steps.
 #include <windows.h>
 
-namespace testsupport {
+namespace kadrix::win {
 
 inline double NowMs() {
     static const double ticksPerMs = [] {
@@ -16,4 +15,4 @@ inline double NowMs() {
     return static_cast<double>(now.QuadPart) / ticksPerMs;
 }
 
-}  // namespace testsupport
+}  // namespace kadrix::win
