@@ -129,10 +129,20 @@ void TForm_Background::PopupMenu_MakeScreenshotClick() {
     if (!Visible()) {
         FormShow();
         SetWindowPos(hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+        // Watched from the start, not from the first move over the window:
+        // a cursor that goes straight to another monitor is followed too.
+        trackingLeave_ = false;
+        TrackLeave();
     }
     SetForegroundWindow(hwnd);
     SetFocus(hwnd);
     SetTimer(hwnd, kTimerFormAppearance, kFadeInterval, nullptr);
+}
+
+void TForm_Background::TrackLeave() {
+    if (trackingLeave_) return;
+    TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
+    trackingLeave_ = TrackMouseEvent(&track) != FALSE;
 }
 
 void TForm_Background::FormShow() {
@@ -437,10 +447,7 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
         return 0;
     }
     if (IsRoutedMouseMessage(msg)) {
-        if (msg == WM_MOUSEMOVE && !trackingLeave_) {
-            TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
-            trackingLeave_ = TrackMouseEvent(&track);
-        }
+        if (msg == WM_MOUSEMOVE) TrackLeave();
         const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         DispatchMouse(msg, wParam, [&](kadrix::MouseEvent ev) { return dragging_ || scene_->Routes(at, ev); });
         return 0;

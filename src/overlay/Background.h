@@ -106,6 +106,7 @@ private:
 
     void FormCreate();
     void FormShow();
+    void TrackLeave();
     void DownHotKeys(WPARAM id);
     void Timer_FormAppearanceTimer();
     void Timer_DrawingTimer();
