@@ -142,7 +142,14 @@ void TForm_Background::PopupMenu_MakeScreenshotClick() {
 void TForm_Background::TrackLeave() {
     if (trackingLeave_) return;
     TRACKMOUSEEVENT track{sizeof track, TME_LEAVE, Handle(), 0};
-    trackingLeave_ = TrackMouseEvent(&track) != FALSE;
+    TrackMouseEvent(&track);
+    // Windows posts the leave at once when the cursor is no longer over the
+    // window (gone to another monitor while the overlay was showing, or over
+    // the hint panel); Wine then quietly tracks nothing. Ask what is tracked,
+    // and post the leave ourselves when it is not this window.
+    TRACKMOUSEEVENT now{sizeof now, TME_QUERY, nullptr, 0};
+    trackingLeave_ = TrackMouseEvent(&now) && now.hwndTrack == Handle() && (now.dwFlags & TME_LEAVE);
+    if (!trackingLeave_) PostMessageW(Handle(), WM_MOUSELEAVE, 0, 0);
 }
 
 void TForm_Background::FormShow() {
