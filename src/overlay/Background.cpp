@@ -278,8 +278,8 @@ void TForm_Background::FormMouseLeave() {
 
 // ---- the mouse ------------------------------------------------------------
 
-void TForm_Background::FormMouseDown(MouseButton button) {
-    if (!scene_->MouseDown(button, Cursor())) return;
+void TForm_Background::FormMouseDown(MouseButton button, Point at) {
+    if (!scene_->MouseDown(button, at)) return;
     dragging_ = true;
     SetCapture(Handle());
     ApplySceneChanges();
@@ -288,13 +288,13 @@ void TForm_Background::FormMouseDown(MouseButton button) {
     ClipCursor(&confine);
 }
 
-void TForm_Background::FormMouseMove(bool leftHeld) {
-    scene_->MouseMove(Cursor(), leftHeld, settings_.GetShowSize());
+void TForm_Background::FormMouseMove(bool leftHeld, Point at) {
+    scene_->MouseMove(at, leftHeld, settings_.GetShowSize());
     PaceSceneChanges();
 }
 
-void TForm_Background::FormMouseUp(MouseButton button) {
-    const Release result = scene_->MouseUp(button, Cursor());
+void TForm_Background::FormMouseUp(MouseButton button, Point at) {
+    const Release result = scene_->MouseUp(button, at);
     if (result == Release::Ignored) return;
     ApplySceneChanges();
     if (result == Release::Finished) {
@@ -305,31 +305,37 @@ void TForm_Background::FormMouseUp(MouseButton button) {
     LiftConfinement();
 }
 
-void TForm_Background::DispatchMouse(UINT msg, WPARAM wParam, const std::function<bool(kadrix::MouseEvent)>& routes) {
+void TForm_Background::DispatchMouse(HWND from, UINT msg, WPARAM wParam, LPARAM lParam,
+                                     const std::function<bool(kadrix::MouseEvent)>& routes) {
+    // Where the event happened, not where the cursor is when it is handled:
+    // on a busy machine the two differ, and a press belongs where it was made.
+    POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ClientToScreen(from, &p);
+    const Point at{p.x, p.y};
     switch (msg) {
     case WM_MOUSEMOVE:
-        if (routes(MouseEvent::Move)) FormMouseMove((wParam & MK_LBUTTON) != 0);
+        if (routes(MouseEvent::Move)) FormMouseMove((wParam & MK_LBUTTON) != 0, at);
         break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-        if (routes(MouseEvent::Press)) FormMouseDown(MouseButton::Left);
+        if (routes(MouseEvent::Press)) FormMouseDown(MouseButton::Left, at);
         break;
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
-        if (routes(MouseEvent::Press)) FormMouseDown(MouseButton::Right);
+        if (routes(MouseEvent::Press)) FormMouseDown(MouseButton::Right, at);
         break;
     case WM_MBUTTONDOWN:
     case WM_MBUTTONDBLCLK:
-        if (routes(MouseEvent::Press)) FormMouseDown(MouseButton::Middle);
+        if (routes(MouseEvent::Press)) FormMouseDown(MouseButton::Middle, at);
         break;
     case WM_LBUTTONUP:
-        if (routes(MouseEvent::Release)) FormMouseUp(MouseButton::Left);
+        if (routes(MouseEvent::Release)) FormMouseUp(MouseButton::Left, at);
         break;
     case WM_RBUTTONUP:
-        if (routes(MouseEvent::Release)) FormMouseUp(MouseButton::Right);
+        if (routes(MouseEvent::Release)) FormMouseUp(MouseButton::Right, at);
         break;
     case WM_MBUTTONUP:
-        if (routes(MouseEvent::Release)) FormMouseUp(MouseButton::Middle);
+        if (routes(MouseEvent::Release)) FormMouseUp(MouseButton::Middle, at);
         break;
     }
 }
@@ -456,7 +462,8 @@ LRESULT TForm_Background::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
     if (IsRoutedMouseMessage(msg)) {
         if (msg == WM_MOUSEMOVE) TrackLeave();
         const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        DispatchMouse(msg, wParam, [&](kadrix::MouseEvent ev) { return dragging_ || scene_->Routes(at, ev); });
+        DispatchMouse(Handle(), msg, wParam, lParam,
+                      [&](kadrix::MouseEvent ev) { return dragging_ || scene_->Routes(at, ev); });
         return 0;
     }
     switch (msg) {

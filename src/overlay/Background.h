@@ -83,12 +83,15 @@ public:
     void PaintTo(HDC dc, const RECT& clip);
 
     // The mouse handlers, also reached from the hint panel.
-    void FormMouseDown(kadrix::MouseButton button);
-    void FormMouseMove(bool leftHeld);
-    void FormMouseUp(kadrix::MouseButton button);
+    // at: where the event happened, in screen coordinates.
+    void FormMouseDown(kadrix::MouseButton button, kadrix::Point at);
+    void FormMouseMove(bool leftHeld, kadrix::Point at);
+    void FormMouseUp(kadrix::MouseButton button, kadrix::Point at);
     void FormMouseLeave();
-    // Hands a mouse message to the handlers when routes() lets its event through.
-    void DispatchMouse(UINT msg, WPARAM wParam, const std::function<bool(kadrix::MouseEvent)>& routes);
+    // Hands a mouse message of window from to the handlers when routes() lets
+    // its event through.
+    void DispatchMouse(HWND from, UINT msg, WPARAM wParam, LPARAM lParam,
+                       const std::function<bool(kadrix::MouseEvent)>& routes);
 
     std::wstring CopyClipboardLastURL_Caption, CopyClipboardLastURL_Text;
     std::wstring CopyClipboardLastScreenshot_Caption, CopyClipboardLastScreenshot_Text;

@@ -130,7 +130,7 @@ LRESULT THintPanel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             TrackMouseEvent(&track);
         }
         const Point at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        owner_->DispatchMouse(msg, wParam,
+        owner_->DispatchMouse(Handle(), msg, wParam, lParam,
                               [&](MouseEvent ev) { return owner_->Scene().RoutesOnPanel(at, ev); });
         return 0;
     }
