@@ -66,6 +66,7 @@ public:
     void SetLastURLAdress(const std::wstring& url) { LastURLAdress->Set(url); }
 
     const kadrix::OverlayScene& Scene() const { return *scene_; }
+    const THintPanel& HintPanel() const { return Panel_Hint; }
     HMENU TrayMenu() const { return TrayIcon.Menu(); }
     bool HoldsBackBuffer() const { return backBuffer_.Held(); }
 

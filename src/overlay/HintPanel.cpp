@@ -36,6 +36,9 @@ void THintPanel::Create(TForm_Background* owner) {
     const auto& panel = owner->Scene().Panel();
     CreateHandle({L"TPanel_Hint", CS_DBLCLKS, nullptr, nullptr, nullptr}, 0, WS_CHILD | WS_CLIPSIBLINGS, L"",
                  panel.Bounds.Left, panel.Bounds.Top, panel.Bounds.Width, panel.Bounds.Height, owner->Handle());
+    // The panel is made when the first capture needs it, often after a
+    // language has given it its texts: the built-in ones only stand in for none.
+    if (!hints_[0].empty()) return;
     SetHints({
         L"Выделите область экрана",
         L"Для рисования в выделенной области -  нажмите и удерживайте клавишу Shift",

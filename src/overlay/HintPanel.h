@@ -15,8 +15,10 @@ class TForm_Background;
 class THintPanel : public kadrix::win::Window {
 public:
     void Create(TForm_Background* owner);
-    // The five hint texts, each after the bullet "⦁ ".
+    // The five hint texts, each after the bullet "⦁ ". Texts set before the
+    // panel is made are kept.
     void SetHints(const std::array<std::wstring, 5>& texts);
+    const std::u16string& Hint(size_t i) const { return hints_[i]; }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;

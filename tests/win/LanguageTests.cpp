@@ -324,6 +324,19 @@ TEST(ApplyLanguage, EveryKeyOfTheTableReachesItsControl) {
             EXPECT_EQ(shown.count(Marker(key)), 1u);
         }
     }
+    // The hint panel is made at the first capture, after the language was
+    // applied: it shows the language's texts all the same.
+    SetCursorPos(5, 5);
+    SendMessageW(forms.background.Handle(), WM_HOTKEY, 1, 0);
+    ASSERT_TRUE(forms.background.Visible());
+    const InterfaceText hints[] = {T::Hint_AllocateArea, T::Hint_DrawInArea, T::Hint_EraseDrawn, T::Hint_SaveScreenshot,
+                                   T::Hint_CancelMakeScreenshot};
+    for (size_t i = 0; i < 5; ++i) {
+        const std::wstring marker = Marker(hints[i]);
+        EXPECT_EQ(forms.background.HintPanel().Hint(i), u"\u2981 " + std::u16string(marker.begin(), marker.end()));
+    }
+    SendMessageW(forms.background.Handle(), WM_HOTKEY, 3, 0);
+
     // No built-in text is left anywhere, the picker's own entry aside.
     for (const std::wstring& t : shown) {
         const bool cyrillic = std::any_of(t.begin(), t.end(), [](wchar_t c) { return c >= 0x400 && c < 0x500; });
