@@ -63,7 +63,7 @@ start_xvfb() {
   local numberFile n=""
   numberFile=$(mktemp "$build/xvfb-display.XXXXXX")
   xvfb_log=$(mktemp "$build/xvfb-log.XXXXXX")
-  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1920x1080x24}" -noreset -nolisten tcp \
+  Xvfb -displayfd 3 -screen 0 "${XVFB_SCREEN:-1920x1080x24}" -noreset -nolisten tcp ${XVFB_ARGS:-} \
     3>"$numberFile" >"$xvfb_log" 2>&1 &
   xvfb_pid=$!
   n=$(display_number "$numberFile" "$xvfb_pid" 200)
@@ -115,7 +115,7 @@ start_xorg_monitors() {
   xorg_log=$(mktemp "$build/xorg-log.XXXXXX")
   # Shares the console's VT and never switches it: on a desktop machine the
   # user's screen stays as it is.
-  "${sudo[@]}" Xorg -config "$root/tests/monitors/xorg-dummy.conf" -noreset -nolisten tcp \
+  "${sudo[@]}" Xorg -config "$root/tests/monitors/xorg-dummy.conf" -noreset -nolisten tcp ${XVFB_ARGS:-} \
     -novtswitch -sharevts -logfile "$xorg_log" -displayfd 3 3>"$numberFile" >/dev/null 2>&1 &
   xorg_pid=$!
   n=$(display_number "$numberFile" "$xorg_pid" 400)
