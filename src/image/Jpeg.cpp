@@ -1,6 +1,8 @@
 #include "image/Jpeg.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <memory>
 #include <new>
@@ -260,6 +262,17 @@ int ReadHeader(Decoder* d, std::string_view bytes, int* width, int* height) {
     // Scale 1/1 is the default, so the output size is the image size.
     if (!IsImageSizeAllowed(d->cinfo.image_width, d->cinfo.image_height))
         ERREXIT1(&d->cinfo, JERR_IMAGE_TOO_BIG, kMaxImageSide);
+    // Every 8x8 block of a component takes at least one bit of coded data
+    // (a Huffman code is at least one bit, and the first scan of a component
+    // codes each block's DC). A few hundred bytes that claim a huge picture
+    // would otherwise make libjpeg work through all of it: the arithmetic
+    // decoder pads missing data with zeros without a warning.
+    std::uint64_t fewestBlocks = UINT64_MAX;
+    for (int c = 0; c < d->cinfo.num_components; ++c) {
+        const jpeg_component_info& comp = d->cinfo.comp_info[c];
+        fewestBlocks = std::min<std::uint64_t>(fewestBlocks, std::uint64_t{comp.width_in_blocks} * comp.height_in_blocks);
+    }
+    if (std::uint64_t{d->src.bytes_in_buffer} * 8 < fewestBlocks) ERREXIT(&d->cinfo, JWRN_JPEG_EOF);
     *width = static_cast<int>(d->cinfo.image_width);
     *height = static_cast<int>(d->cinfo.image_height);
     return 0;

@@ -323,6 +323,24 @@ TEST(JpegDecode, BigClaimTinyDataFailsFast) {
     EXPECT_TRUE(IsJpegError(DecodeOutcome(WithSofSize(16000, 16000))));
 }
 
+TEST(JpegDecode, TooLittleDataForTheClaimedSizeIsRejectedBeforeDecoding) {
+    // Found by fuzzing: 763 bytes, arithmetic-coded, claiming 65287 x 2298.
+    // The arithmetic decoder pads the missing data with zeros without a
+    // warning, so all 150 megapixels were decoded (seconds of work). Less than
+    // a bit per 8x8 block cannot be a whole picture.
+    std::string jpeg = ValidJpeg();
+    const std::size_t sof = FindMarker(jpeg, 0xC0);
+    jpeg[sof + 1] = static_cast<char>(0xC9);  // SOF9: sequential, arithmetic coding
+    jpeg[sof + 5] = static_cast<char>(2298 >> 8);
+    jpeg[sof + 6] = static_cast<char>(2298 & 0xFF);
+    jpeg[sof + 7] = static_cast<char>(65287 >> 8);
+    jpeg[sof + 8] = static_cast<char>(65287 & 0xFF);
+    EXPECT_EQ(DecodeOutcome(jpeg), JpegError(JWRN_JPEG_EOF));
+    // A big flat picture, as small as a JPEG of that size gets, still decodes.
+    const Image24 flat(4000, 3000);
+    EXPECT_EQ(DecodeOutcome(EncodeJpeg(flat.View())), "decoded 4000x3000");
+}
+
 TEST(JpegDecode, TruncatedInTheMiddleIsAnError) {
     const std::string jpeg = ValidJpeg();
     const std::size_t scan = FindMarker(jpeg, 0xDA);
