@@ -498,11 +498,20 @@ std::optional<POINT> TrayIconPoint() {
 HWND OpenTrayMenu() {
     std::optional<POINT> icon;
     if (!WaitFor([&] { return (icon = TrayIconPoint()).has_value(); })) return nullptr;
-    MoveMouse(icon->x, icon->y);
-    MouseButton(MOUSEEVENTF_RIGHTDOWN);
-    MouseButton(MOUSEEVENTF_RIGHTUP);
     HWND menu = nullptr;
-    if (!WaitFor([&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); })) return nullptr;
+    auto shown = [&] { return (menu = FindWindowW(L"#32768", nullptr)) && IsWindowVisible(menu); };
+    // A click can go unseen: the icon of a program that ended without taking
+    // it away stands first until a click finds its window gone and the tray
+    // drops it, and a busy machine can lose a click. The click is made again
+    // while no menu shows.
+    for (int attempt = 0; attempt < 3 && !shown(); ++attempt) {
+        if (!WaitFor([&] { return (icon = TrayIconPoint()).has_value(); })) return nullptr;
+        MoveMouse(icon->x, icon->y);
+        MouseButton(MOUSEEVENTF_RIGHTDOWN);
+        MouseButton(MOUSEEVENTF_RIGHTUP);
+        WaitFor(shown, 4s);
+    }
+    if (!shown()) return nullptr;
     // Keys reach the menu only once its thread has the foreground; a key
     // sent before that goes to whatever window had it.
     const DWORD owner = GetWindowThreadProcessId(menu, nullptr);

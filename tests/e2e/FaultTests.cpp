@@ -1,0 +1,378 @@
+// Faults as a user meets them: each case starts Kadrix with a fault in place
+// (or puts it there while it runs), does what the user does, and checks the
+// one clear message, that nothing the user had is lost, and that once the
+// fault is gone the next capture works.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Utf.h"
+#include "e2e/E2e.h"
+#include "support/UploadTestService.h"
+
+using namespace e2e;
+using kadrix::test::UploadTestService;
+namespace answers = kadrix::test::answers;
+
+namespace {
+
+std::string Narrow(const std::wstring& text) { return kadrix::Utf16ToUtf8(std::u16string(text.begin(), text.end())); }
+
+// Every entry of a folder, hidden temporaries included; none when it is missing.
+std::vector<std::wstring> Entries(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return names;
+}
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return L"(clipboard held)";
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+// With no owner window: emptying the clipboard sends its owner a message,
+// and the test's windows are not pumped while it waits on Kadrix.
+void PutOnClipboard(HWND, const std::wstring& text) {
+    Require(OpenClipboard(nullptr) != FALSE, "the test cannot open the clipboard");
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+}
+
+// What the user does once the fault is in place.
+enum class Action {
+    None,           // only the start-up
+    Capture,        // Ctrl+P, a selection, Enter
+    CloseSettings,  // opens the settings window from the tray and closes it
+    CopyLast,       // a capture, then the tray's copy-last-screenshot with the fault in place
+};
+
+constexpr int kOtherProgramHotKey = 0x7301;
+
+struct Trial {
+    Kadrix k;
+    std::wstring shots = k.Dir() + L"shots\\";
+    std::unique_ptr<TestWindow> other = std::make_unique<TestWindow>(900, 600, 100, 100);
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    bool holdingClipboard = false;
+    bool holdingHotKey = false;
+    std::string settingsBefore;
+
+    ~Trial() { Release(); }
+
+    void LockFile(const std::wstring& path) {
+        lock = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        Require(lock != INVALID_HANDLE_VALUE, "the test cannot lock " + Narrow(path));
+    }
+    void HoldClipboard() {
+        Require(OpenClipboard(other->Handle()) != FALSE, "the test cannot open the clipboard");
+        holdingClipboard = true;
+    }
+    void HoldHotKey() {
+        Require(RegisterHotKey(nullptr, kOtherProgramHotKey, MOD_CONTROL, 'P') != FALSE, "Ctrl+P is taken already");
+        holdingHotKey = true;
+    }
+    // Undoes what the test holds; the case's own repair comes on top.
+    void Release() {
+        if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+        lock = INVALID_HANDLE_VALUE;
+        if (holdingClipboard) CloseClipboard();
+        holdingClipboard = false;
+        if (holdingHotKey) UnregisterHotKey(nullptr, kOtherProgramHotKey);
+        holdingHotKey = false;
+    }
+
+    std::vector<std::wstring> Shots() const { return Entries(shots); }
+    // Screenshots wherever the settings in force put them.
+    size_t Pictures() const {
+        size_t count = 0;
+        for (const std::wstring& folder : {shots, k.Dir()}) {
+            for (const std::wstring& name : Entries(folder)) {
+                if (name.ends_with(L".jpg") || name.ends_with(L".bmp")) ++count;
+            }
+        }
+        return count;
+    }
+
+    std::wstring TakeBox(std::chrono::milliseconds timeout = 20s) {
+        std::vector<MessageBoxInfo> boxes;
+        if (!WaitFor([&] { return !(boxes = MessageBoxes(k.Pid())).empty(); }, timeout)) return L"(no box)";
+        const std::wstring text = boxes.size() == 1 ? boxes[0].text : L"(" + std::to_wstring(boxes.size()) + L" boxes)";
+        for (const auto& box : boxes) PostMessageW(box.hwnd, WM_COMMAND, IDOK, 0);
+        WaitFor([&] { return MessageBoxes(k.Pid()).empty(); });
+        return text;
+    }
+
+    void Capture(int shift = 0) {
+        HWND overlay = k.MainWindow();
+        MoveMouse(700, 700 + shift);
+        Press('P', {VK_CONTROL});
+        Require(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }), "Ctrl+P opened no capture");
+        Drag(overlay, 250, 250 + shift, 450, 400 + shift);
+        Require(WaitFor([] { return HotKeyTaken(0, VK_RETURN); }), "the selection did not finish");
+        Press(VK_RETURN);
+        Require(WaitFor([&] { return !IsWindowVisible(overlay); }), "Enter did not close the overlay");
+    }
+
+    void ChooseFromTray(int row, int subRow = -1) {
+        HWND menu = OpenTrayMenu();
+        Require(menu != nullptr, "the tray menu did not open");
+        ClickMenuRow(menu, "i-ii-iii", row);
+        if (subRow < 0) return;
+        Require(WaitFor([] { return OpenMenus() == 2; }), "the submenu did not open");
+        ClickMenuRow(NewestMenu(), "ii", subRow);
+    }
+};
+
+struct Case {
+    const char* name;
+    std::string screenshot;                    // the [Screenshot] lines (and any more sections)
+    std::function<void(Trial&)> before;          // the fault before start-up
+    const wchar_t* atStart;                    // text of the box at start-up; nullptr: none
+    Action action;
+    std::function<void(Trial&)> during;          // the fault put in place after start-up
+    const wchar_t* afterAction;                // text of the box the action brings; nullptr: none
+    std::function<void(Trial&)> nothingLost;     // what the user had is still there
+    std::function<void(Trial&)> repair;          // takes the fault away (after Trial::Release)
+    // Settings.ini could not be read: Kadrix runs on its defaults (screenshots
+    // beside the program, JPEG, uploads on without a host).
+    bool onDefaults = false;
+};
+
+const std::string kSaveBmp = "SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=1\r\n";
+const std::string kClipboardOnly = "SaveInFile=0\r\nUploadOnServer=0\r\n";
+
+void SpoilLanguage(Trial& r, const std::string& bytes) { WriteFile(r.k.Dir() + L"Languages\\English.ini", bytes); }
+
+std::string Garbage(size_t size) {
+    std::string bytes(size, '\0');
+    uint32_t x = 12345;
+    for (char& c : bytes) c = static_cast<char>((x = x * 1103515245 + 12345) >> 23);
+    return bytes;
+}
+
+void RemoveTree(const std::wstring& folder) {
+    for (const std::wstring& name : Entries(folder + L"\\")) {
+        const std::wstring path = folder + L"\\" + name;
+        if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+            RemoveTree(path);
+        } else {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        }
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+void ExpectSettingsUnchanged(Trial& r) {
+    const std::string now = ReadFile(r.k.SettingsPath());
+    EXPECT_TRUE(now == r.settingsBefore) << "Settings.ini changed: " << now.size() << " bytes, " << r.settingsBefore.size()
+                                         << " before";
+}
+void ExpectNoShots(Trial& r) { EXPECT_TRUE(r.Shots().empty()) << "a file was left: " << Narrow(r.Shots().front()); }
+
+}  // namespace
+
+TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
+    UploadTestService service;
+    const std::string upload = "SaveInFile=1\r\nUploadOnServer=1\r\nFormatSaveInFile=1\r\n[Upload]\r\nHost=127.0.0.1:" +
+                               std::to_string(service.Port()) + "\r\n";
+    const std::string oversized(17u << 20, ';');
+    const auto nothing = [](Trial&) {};
+
+    const Case cases[] = {
+        {"save folder missing", kSaveBmp, [](Trial& r) { RemoveDirectoryW(r.shots.c_str()); }, nullptr, Action::Capture,
+         nothing, L"Cannot create file", ExpectNoShots,
+         [](Trial& r) { CreateDirectoryW(r.shots.c_str(), nullptr); }},
+        {"Settings.ini read-only at start-up", kSaveBmp,
+         [](Trial& r) { SetFileAttributesW(r.k.SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY); }, L"Settings.ini",
+         Action::None, nothing, nullptr, ExpectSettingsUnchanged,
+         [](Trial& r) { SetFileAttributesW(r.k.SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL); }},
+        {"Settings.ini read-only at closing the settings window", kSaveBmp, nothing, nullptr, Action::CloseSettings,
+         [](Trial& r) {
+             r.settingsBefore = ReadFile(r.k.SettingsPath());
+             SetFileAttributesW(r.k.SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY);
+         },
+         L"Settings.ini", ExpectSettingsUnchanged,
+         [](Trial& r) { SetFileAttributesW(r.k.SettingsPath().c_str(), FILE_ATTRIBUTE_NORMAL); }},
+        {"Settings.ini locked at start-up", kSaveBmp, [](Trial& r) { r.LockFile(r.k.SettingsPath()); }, L"Settings.ini",
+         Action::CloseSettings, nothing, L"not saved", ExpectSettingsUnchanged, nothing, true},
+        {"Settings.ini locked at closing the settings window", kSaveBmp, nothing, nullptr, Action::CloseSettings,
+         [](Trial& r) {
+             r.settingsBefore = ReadFile(r.k.SettingsPath());
+             r.LockFile(r.k.SettingsPath());
+         },
+         L"Settings.ini", ExpectSettingsUnchanged, nothing},
+        {"Settings.ini a folder", kSaveBmp,
+         [](Trial& r) {
+             DeleteFileW(r.k.SettingsPath().c_str());
+             CreateDirectoryW(r.k.SettingsPath().c_str(), nullptr);
+         },
+         L"Settings.ini", Action::CloseSettings, nothing, L"Settings.ini",
+         [](Trial& r) { EXPECT_TRUE(GetFileAttributesW(r.k.SettingsPath().c_str()) & FILE_ATTRIBUTE_DIRECTORY); },
+         nothing, true},
+        {"Settings.ini over the cap", kSaveBmp,
+         [&](Trial& r) {
+             r.settingsBefore = "\xEF\xBB\xBF[Main]\r\nShowHint=0\r\n" + oversized;
+             WriteFile(r.k.SettingsPath(), r.settingsBefore);
+         },
+         L"Settings.ini", Action::CloseSettings, nothing, L"not saved", ExpectSettingsUnchanged, nothing, true},
+        {"clipboard held during a capture", kClipboardOnly, nothing, nullptr, Action::Capture,
+         [](Trial& r) {
+             PutOnClipboard(r.other->Handle(), L"the user's text");
+             r.HoldClipboard();
+         },
+         L"clipboard", [](Trial&) { EXPECT_EQ(ClipboardText(), L"the user's text"); }, nothing},
+        {"clipboard held during copy-last", kSaveBmp, nothing, nullptr, Action::CopyLast,
+         [](Trial& r) {
+             PutOnClipboard(r.other->Handle(), L"the user's text");
+             r.HoldClipboard();
+         },
+         L"clipboard",
+         [](Trial& r) {
+             EXPECT_EQ(ClipboardText(), L"the user's text");
+             EXPECT_EQ(r.Shots().size(), 1u) << "the screenshot is gone";
+         },
+         nothing},
+        {"Languages missing", kSaveBmp, [](Trial& r) { RemoveTree(r.k.Dir() + L"Languages"); }, nullptr, Action::None,
+         nothing, nullptr, nothing, nothing},
+        {"Languages empty", kSaveBmp,
+         [](Trial& r) {
+             RemoveTree(r.k.Dir() + L"Languages");
+             CreateDirectoryW((r.k.Dir() + L"Languages").c_str(), nullptr);
+         },
+         nullptr, Action::None, nothing, nullptr, nothing, nothing},
+        {"language file of binary garbage", kSaveBmp, [](Trial& r) { SpoilLanguage(r, Garbage(4096)); }, nullptr,
+         Action::None, nothing, nullptr, nothing, nothing},
+        // A language file that cannot be read only drops out of the list, without a word.
+        {"language file over the cap", kSaveBmp, [&](Trial& r) { SpoilLanguage(r, "[Main]\r\n" + oversized); },
+         nullptr, Action::CloseSettings, nothing, nullptr, nothing, nothing},
+        // The flag is named once; its language stays listed and usable.
+        {"flag that is not a PNG", kSaveBmp,
+         [](Trial& r) { WriteFile(r.k.Dir() + L"Languages\\Flags\\English.png", "not a picture"); }, L"English.png",
+         Action::CloseSettings, nothing, nullptr, nothing, nothing},
+        {"upload refused", upload, [&](Trial&) { service.Answer(answers::RefusalUtf8("Файл не принят")); }, nullptr,
+         Action::Capture, nothing, L"Файл не принят", [](Trial& r) { EXPECT_EQ(r.Shots().size(), 1u); },
+         [&](Trial&) { service.Answer(answers::Address("http://127.0.0.1/shots/after.jpg")); }},
+        {"upload reply cut off", upload,
+         [&](Trial&) { service.Answer(answers::ClosesEarly("http://127.0.0.1/shots/cut.jpg")); }, nullptr,
+         Action::Capture, nothing, L"could not be uploaded", [](Trial& r) { EXPECT_EQ(r.Shots().size(), 1u); },
+         [&](Trial&) { service.Answer(answers::Address("http://127.0.0.1/shots/after.jpg")); }},
+        {"upload never answered", upload, [&](Trial&) { service.Answer(answers::Silent()); }, nullptr, Action::Capture,
+         nothing, nullptr,
+         [&](Trial& r) {
+             EXPECT_TRUE(WaitFor([&] { return r.Shots().size() == 1; })) << "the screenshot was not saved";
+             EXPECT_TRUE(MessageBoxes(r.k.Pid()).empty());
+         },
+         [&](Trial&) { service.Answer(answers::Address("http://127.0.0.1/shots/after.jpg")); }},
+        {"screenshot hot key held by another program", kSaveBmp, [](Trial& r) { r.HoldHotKey(); }, L"taken",
+         Action::None, nothing, nullptr, nothing, nothing},
+    };
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::printf("[ fault    ] %s\n", c.name);
+        std::fflush(stdout);
+        Trial r;
+        CreateDirectoryW(r.shots.c_str(), nullptr);
+        r.k.WriteSettings("[Main]\r\nShowHint=0\r\nLanguageFile=English.ini\r\n[Screenshot]\r\nSavePath=" +
+                          Narrow(r.shots) + "\r\n" + c.screenshot);
+        r.settingsBefore = ReadFile(r.k.SettingsPath());
+        PutOnClipboard(r.other->Handle(), L"before");
+        c.before(r);
+        r.k.Start();
+        ASSERT_TRUE(WaitFor([&] { return r.k.MainWindow() != nullptr; }, 20s)) << "Kadrix did not start";
+        if (c.atStart) {
+            const std::wstring text = r.TakeBox();
+            EXPECT_NE(text.find(c.atStart), std::wstring::npos) << "at start-up: " << Narrow(text);
+            std::printf("[ fault    ] %s, at start-up: %s\n", c.name, Narrow(text).c_str());
+        }
+        ASSERT_TRUE(WaitFor([] { return TrayIconPoint().has_value(); }, 20s)) << "no tray icon";
+
+        if (c.action == Action::CopyLast) {
+            r.Capture();
+            ASSERT_TRUE(WaitFor([&] { return r.Shots().size() == 1; })) << "the first capture saved nothing";
+        }
+        c.during(r);
+        switch (c.action) {
+            case Action::None:
+                break;
+            case Action::Capture:
+            case Action::CopyLast:
+                if (c.action == Action::Capture) {
+                    r.Capture();
+                } else {
+                    r.ChooseFromTray(2, 1);
+                }
+                break;
+            case Action::CloseSettings: {
+                r.ChooseFromTray(5);
+                HWND settings = Kadrix::FindProcessWindow(r.k.Pid(), L"TForm_SettingsProgram");
+                ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(settings) != FALSE; })) << "no settings window";
+                PostMessageW(settings, WM_CLOSE, 0, 0);
+                if (!c.afterAction) {
+                    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(settings); }));
+                }
+                break;
+            }
+        }
+        if (c.afterAction) {
+            const std::wstring text = r.TakeBox();
+            EXPECT_NE(text.find(c.afterAction), std::wstring::npos) << "after the action: " << Narrow(text);
+            std::printf("[ fault    ] %s, after the action: %s\n", c.name, Narrow(text).c_str());
+        }
+        // No temporary file of a failed write stays behind in the program's folder.
+        for (const std::wstring& name : Entries(r.k.Dir())) {
+            EXPECT_EQ(GetFileAttributesW((r.k.Dir() + name).c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u)
+                << "left behind: " << Narrow(name);
+        }
+
+        // Once the fault is gone: what the user had is all there, and the next
+        // capture works (a file, or the bitmap on the clipboard).
+        r.Release();
+        c.repair(r);
+        c.nothingLost(r);
+        if (c.action == Action::None && c.atStart && std::wstring(c.atStart) == L"taken") {
+            // Opening the tray menu takes a freed hot key back.
+            HWND menu = OpenTrayMenu();
+            ASSERT_NE(menu, nullptr);
+            Press(VK_ESCAPE);
+            ASSERT_TRUE(WaitFor([] { return OpenMenus() == 0; }));
+        }
+        ASSERT_TRUE(MessageBoxes(r.k.Pid()).empty()) << "a box is still up";
+        const size_t picturesBefore = r.Pictures();
+        PutOnClipboard(r.other->Handle(), L"before");
+        r.Capture(20);
+        if (c.screenshot == kClipboardOnly) {
+            EXPECT_TRUE(WaitFor([] { return IsClipboardFormatAvailable(CF_BITMAP) != FALSE; }))
+                << "the capture after the fault did not reach the clipboard";
+        } else {
+            EXPECT_TRUE(WaitFor([&] { return r.Pictures() == picturesBefore + 1; }))
+                << "the capture after the fault saved nothing";
+        }
+        if (c.screenshot == upload || c.onDefaults) r.TakeBox();  // the upload's own answer
+    }
+}
