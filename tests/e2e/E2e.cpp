@@ -4,11 +4,13 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
+#include "core/Utf.h"
 #include "support/TempFolder.h"
 
 namespace e2e {
@@ -50,6 +52,48 @@ void WriteFile(const std::wstring& path, const std::string& bytes) {
 }
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::wstring> FolderEntries(const std::wstring& folder, bool filesOnly) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (filesOnly && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+        names.push_back(name);
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+    return names;
+}
+
+std::string Narrow(const std::wstring& text) {
+    return kadrix::Utf16ToUtf8(std::u16string(text.begin(), text.end()));
+}
+
+std::wstring ClipboardText() {
+    std::wstring text;
+    if (!OpenClipboard(nullptr)) return L"(clipboard held)";
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = chars;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void PutTextOnClipboard(const std::wstring& text) {
+    Require(OpenClipboard(nullptr) != FALSE, "the test cannot open the clipboard");
+    EmptyClipboard();
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    SetClipboardData(CF_UNICODETEXT, memory);
+    CloseClipboard();
+}
 
 namespace {
 
@@ -518,6 +562,41 @@ HWND OpenTrayMenu() {
     Require(WaitFor([&] { return GetWindowThreadProcessId(GetForegroundWindow(), nullptr) == owner; }),
             "the tray menu's program did not come to the foreground");
     return menu;
+}
+
+int ComboSelection(HWND combo) {
+    DWORD_PTR index = 0;
+    SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_BLOCK, 2000, &index);
+    return static_cast<int>(static_cast<LRESULT>(index));
+}
+
+HWND OpenSettingsFromTray(Kadrix& k) {
+    HWND menu = OpenTrayMenu();
+    if (!menu) return nullptr;
+    ClickMenuRow(menu, "i-ii-iii", 5);
+    HWND window = nullptr;
+    WaitFor([&] { return (window = Kadrix::FindProcessWindow(k.Pid(), L"TForm_SettingsProgram", true)) != nullptr; });
+    return window;
+}
+
+// Gives the closed picker the keyboard focus: a click opens its list, Escape
+// closes it again without changing the choice.
+void FocusPicker(HWND combo) {
+    RECT rc;
+    GetWindowRect(combo, &rc);
+    LeftClick((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    DWORD_PTR dropped = 0;
+    Require(WaitFor([&] {
+                SendMessageTimeoutW(combo, CB_GETDROPPEDSTATE, 0, 0, SMTO_BLOCK, 2000, &dropped);
+                return dropped != 0;
+            }),
+            "the picker's list did not open");
+    Press(VK_ESCAPE);
+    Require(WaitFor([&] {
+                SendMessageTimeoutW(combo, CB_GETDROPPEDSTATE, 0, 0, SMTO_BLOCK, 2000, &dropped);
+                return dropped == 0;
+            }),
+            "the picker's list did not close");
 }
 
 HWND NewestMenu() {

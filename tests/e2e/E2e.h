@@ -25,6 +25,18 @@ std::wstring InstallSource();  // the installed program the tests copy (KADRIX_I
 std::string ReadFile(const std::wstring& path);
 void WriteFile(const std::wstring& path, const std::string& bytes);
 bool FileExists(const std::wstring& path);
+// The names in a folder (hidden ones included, "." and ".." not); none when
+// it is missing. filesOnly leaves out the subfolders.
+std::vector<std::wstring> FolderEntries(const std::wstring& folder, bool filesOnly = false);
+// UTF-8, for messages.
+std::string Narrow(const std::wstring& text);
+
+// The clipboard's text, "(clipboard held)" when another program holds it.
+std::wstring ClipboardText();
+// Puts text on the clipboard with no owner window: emptying the clipboard
+// sends its owner a message, and the test's windows are not pumped while it
+// waits on Kadrix.
+void PutTextOnClipboard(const std::wstring& text);
 
 // A fresh copy of the installed program in its own folder, and its process.
 class Kadrix {
@@ -150,5 +162,13 @@ std::vector<RECT> MenuItemRects(HWND menu, int items);
 // Clicks an item of a shown menu. layout lists its rows top to bottom,
 // 'i' for an item and '-' for a separator; the item is picked by its row.
 void ClickMenuRow(HWND menu, const char* layout, int row);
+// Opens the settings window with the tray menu; the window, or null.
+HWND OpenSettingsFromTray(Kadrix& k);
+
+// The selected entry of a combo box of another process.
+int ComboSelection(HWND combo);
+// Gives a closed combo box the keyboard focus: a click opens its list,
+// Escape closes it again without changing the choice.
+void FocusPicker(HWND combo);
 
 }  // namespace e2e

@@ -21,47 +21,6 @@ namespace answers = kadrix::test::answers;
 
 namespace {
 
-std::string Narrow(const std::wstring& text) { return kadrix::Utf16ToUtf8(std::u16string(text.begin(), text.end())); }
-
-// Every entry of a folder, hidden temporaries included; none when it is missing.
-std::vector<std::wstring> Entries(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(name);
-    } while (FindNextFileW(h, &found));
-    FindClose(h);
-    return names;
-}
-
-std::wstring ClipboardText() {
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return L"(clipboard held)";
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = chars;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-// With no owner window: emptying the clipboard sends its owner a message,
-// and the test's windows are not pumped while it waits on Kadrix.
-void PutOnClipboard(HWND, const std::wstring& text) {
-    Require(OpenClipboard(nullptr) != FALSE, "the test cannot open the clipboard");
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    SetClipboardData(CF_UNICODETEXT, memory);
-    CloseClipboard();
-}
-
 // What the user does once the fault is in place.
 enum class Action {
     None,           // only the start-up
@@ -105,12 +64,12 @@ struct Trial {
         holdingHotKey = false;
     }
 
-    std::vector<std::wstring> Shots() const { return Entries(shots); }
+    std::vector<std::wstring> Shots() const { return FolderEntries(shots); }
     // Screenshots wherever the settings in force put them.
     size_t Pictures() const {
         size_t count = 0;
         for (const std::wstring& folder : {shots, k.Dir()}) {
-            for (const std::wstring& name : Entries(folder)) {
+            for (const std::wstring& name : FolderEntries(folder)) {
                 if (name.ends_with(L".jpg") || name.ends_with(L".bmp")) ++count;
             }
         }
@@ -175,7 +134,7 @@ std::string Garbage(size_t size) {
 }
 
 void RemoveTree(const std::wstring& folder) {
-    for (const std::wstring& name : Entries(folder + L"\\")) {
+    for (const std::wstring& name : FolderEntries(folder + L"\\")) {
         const std::wstring path = folder + L"\\" + name;
         if (GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
             RemoveTree(path);
@@ -242,13 +201,13 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
          L"Settings.ini", Action::CloseSettings, nothing, L"not saved", ExpectSettingsUnchanged, nothing, true},
         {"clipboard held during a capture", kClipboardOnly, nothing, nullptr, Action::Capture,
          [](Trial& r) {
-             PutOnClipboard(r.other->Handle(), L"the user's text");
+             PutTextOnClipboard(L"the user's text");
              r.HoldClipboard();
          },
          L"clipboard", [](Trial&) { EXPECT_EQ(ClipboardText(), L"the user's text"); }, nothing},
         {"clipboard held during copy-last", kSaveBmp, nothing, nullptr, Action::CopyLast,
          [](Trial& r) {
-             PutOnClipboard(r.other->Handle(), L"the user's text");
+             PutTextOnClipboard(L"the user's text");
              r.HoldClipboard();
          },
          L"clipboard",
@@ -301,7 +260,7 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
         r.k.WriteSettings("[Main]\r\nShowHint=0\r\nLanguageFile=English.ini\r\n[Screenshot]\r\nSavePath=" +
                           Narrow(r.shots) + "\r\n" + c.screenshot);
         r.settingsBefore = ReadFile(r.k.SettingsPath());
-        PutOnClipboard(r.other->Handle(), L"before");
+        PutTextOnClipboard(L"before");
         c.before(r);
         r.k.Start();
         ASSERT_TRUE(WaitFor([&] { return r.k.MainWindow() != nullptr; }, 20s)) << "Kadrix did not start";
@@ -345,7 +304,7 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
             std::printf("[ fault    ] %s, after the action: %s\n", c.name, Narrow(text).c_str());
         }
         // No temporary file of a failed write stays behind in the program's folder.
-        for (const std::wstring& name : Entries(r.k.Dir())) {
+        for (const std::wstring& name : FolderEntries(r.k.Dir())) {
             EXPECT_EQ(GetFileAttributesW((r.k.Dir() + name).c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u)
                 << "left behind: " << Narrow(name);
         }
@@ -364,7 +323,7 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
         }
         ASSERT_TRUE(MessageBoxes(r.k.Pid()).empty()) << "a box is still up";
         const size_t picturesBefore = r.Pictures();
-        PutOnClipboard(r.other->Handle(), L"before");
+        PutTextOnClipboard(L"before");
         r.Capture(20);
         if (c.screenshot == kClipboardOnly) {
             EXPECT_TRUE(WaitFor([] { return IsClipboardFormatAvailable(CF_BITMAP) != FALSE; }))

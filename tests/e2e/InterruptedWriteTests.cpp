@@ -13,22 +13,10 @@ using namespace e2e;
 
 namespace {
 
-std::vector<std::wstring> FilesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((folder + L"*").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE) return names;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-    } while (FindNextFileW(h, &found));
-    FindClose(h);
-    return names;
-}
-
 bool IsTemporary(const std::wstring& name) { return name.starts_with(L".~kadrix-"); }
 
 std::vector<std::wstring> Temporaries(const std::wstring& folder) {
-    auto names = FilesIn(folder);
+    auto names = FolderEntries(folder, true);
     std::erase_if(names, [](const std::wstring& n) { return !IsTemporary(n); });
     return names;
 }
@@ -42,7 +30,7 @@ bool Writing(const std::wstring& folder, DWORD pid) {
     return false;
 }
 
-std::string Narrow(const std::vector<std::wstring>& names) {
+std::string NarrowNames(const std::vector<std::wstring>& names) {
     std::string out;
     for (const auto& n : names) out += std::string(n.begin(), n.end()) + " ";
     return out;
@@ -78,7 +66,7 @@ TEST(InterruptedWrite, AKilledSettingsWriteLeavesNoFileAfterTheNextStart) {
     ASSERT_GT(interrupted, 0) << "no write was interrupted, so this test proved nothing";
 
     k.StartAndWaitReady();
-    EXPECT_TRUE(WaitFor([&] { return Temporaries(k.Dir()).empty(); })) << Narrow(Temporaries(k.Dir()));
+    EXPECT_TRUE(WaitFor([&] { return Temporaries(k.Dir()).empty(); })) << NarrowNames(Temporaries(k.Dir()));
     EXPECT_EQ(ReadFile(k.SettingsPath()), settings);
 }
 
@@ -111,7 +99,7 @@ TEST(InterruptedWrite, AKilledScreenshotWriteLeavesNoFileAfterTheNextCapture) {
     ASSERT_TRUE(interrupted) << "no write was interrupted, so this test proved nothing";
 
     auto screenshots = [&] {
-        auto names = FilesIn(shots);
+        auto names = FolderEntries(shots, true);
         std::erase_if(names, IsTemporary);
         std::sort(names.begin(), names.end());
         return names;
@@ -120,10 +108,10 @@ TEST(InterruptedWrite, AKilledScreenshotWriteLeavesNoFileAfterTheNextCapture) {
     capture(250, 250, 450, 400);
     // The new screenshot is there and the interrupted write's file is gone.
     ASSERT_TRUE(WaitFor([&] { return screenshots().size() == before.size() + 1 && Temporaries(shots).empty(); }))
-        << Narrow(FilesIn(shots));
+        << NarrowNames(FolderEntries(shots, true));
     // Every screenshot there is whole.
     for (const auto& name : screenshots()) {
         EXPECT_NO_THROW(kadrix::DecodeBmp(ReadFile(shots + name))) << std::string(name.begin(), name.end());
     }
-    EXPECT_TRUE(Temporaries(shots).empty()) << Narrow(FilesIn(shots));
+    EXPECT_TRUE(Temporaries(shots).empty()) << NarrowNames(FolderEntries(shots, true));
 }

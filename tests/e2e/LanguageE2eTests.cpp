@@ -17,8 +17,6 @@ using testsupport::DescendantOfClass;
 using testsupport::Descendants;
 using testsupport::Text;
 
-constexpr int kSettingsRow = 5;
-constexpr char kTrayLayout[] = "i-ii-iii";
 
 bool HasChildWithText(HWND window, const std::wstring& text) {
     for (HWND c : Descendants(window)) {
@@ -41,40 +39,6 @@ std::vector<std::wstring> ComboItems(HWND combo) {
     return items;
 }
 
-int ComboSelection(HWND combo) {
-    DWORD_PTR index = 0;
-    SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_BLOCK, 2000, &index);
-    return static_cast<int>(static_cast<LRESULT>(index));
-}
-
-HWND OpenSettingsFromTray(Kadrix& k) {
-    HWND menu = OpenTrayMenu();
-    if (!menu) return nullptr;
-    ClickMenuRow(menu, kTrayLayout, kSettingsRow);
-    HWND window = nullptr;
-    WaitFor([&] { return (window = Kadrix::FindProcessWindow(k.Pid(), L"TForm_SettingsProgram", true)) != nullptr; });
-    return window;
-}
-
-// Gives the closed picker the keyboard focus: a click opens its list, Escape
-// closes it again without changing the choice.
-void FocusPicker(HWND combo) {
-    RECT rc;
-    GetWindowRect(combo, &rc);
-    LeftClick((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    DWORD_PTR dropped = 0;
-    Require(WaitFor([&] {
-                SendMessageTimeoutW(combo, CB_GETDROPPEDSTATE, 0, 0, SMTO_BLOCK, 2000, &dropped);
-                return dropped != 0;
-            }),
-            "the picker's list did not open");
-    Press(VK_ESCAPE);
-    Require(WaitFor([&] {
-                SendMessageTimeoutW(combo, CB_GETDROPPEDSTATE, 0, 0, SMTO_BLOCK, 2000, &dropped);
-                return dropped == 0;
-            }),
-            "the picker's list did not close");
-}
 
 TEST(LanguageSwitch, ThePickerChangesEveryWindowAtOnceAndTheFileOnClose) {
     Kadrix k;

@@ -21,7 +21,6 @@ std::wstring TakeTheOneBox(const Kadrix& k) {
     return text;
 }
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 bool ComboCount(HWND settings, int expected) {
     struct Search {

@@ -24,33 +24,6 @@ std::wstring Wide(std::string_view utf8) {
     return std::wstring(text.begin(), text.end());
 }
 
-std::string Narrow(const std::wstring& text) {
-    return kadrix::Utf16ToUtf8(std::u16string(text.begin(), text.end()));
-}
-
-std::wstring ClipboardText() {
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return L"(clipboard held)";
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = chars;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
-    return text;
-}
-
-void PutOnClipboard(const std::wstring& text) {
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    memcpy(GlobalLock(memory), text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-    GlobalUnlock(memory);
-    SetClipboardData(CF_UNICODETEXT, memory);
-    CloseClipboard();
-}
-
 struct UploadFixture : testing::Test {
     std::unique_ptr<Kadrix> program = std::make_unique<Kadrix>();
     Kadrix& K() { return *program; }
@@ -58,7 +31,7 @@ struct UploadFixture : testing::Test {
 
     void Start(const std::string& uploadSection) {
         CreateDirectoryW(shots.c_str(), nullptr);
-        PutOnClipboard(L"before");
+        PutTextOnClipboard(L"before");
         K().WriteSettings("[Main]\r\nShowHint=0\r\n[Screenshot]\r\nSavePath=" + std::string(shots.begin(), shots.end()) +
                         "\r\nSaveInFile=1\r\nUploadOnServer=1\r\nFormatSaveInFile=0\r\n" + uploadSection);
         K().StartAndWaitReady();
@@ -133,7 +106,7 @@ TEST_F(UploadFixture, EnterUploadsTheSavedJpegAndTheAddressGoesToTheClipboard) {
     CloseBoxes();
 
     // Copy last address puts it there again.
-    PutOnClipboard(L"something else");
+    PutTextOnClipboard(L"something else");
     CopyLastAddress();
     EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"http://127.0.0.1/shots/first.jpg"; }));
 }
