@@ -240,6 +240,15 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
          [&](Trial&) { service.Answer(answers::ClosesEarly("http://127.0.0.1/shots/cut.jpg")); }, nullptr,
          Action::Capture, nothing, L"could not be uploaded", [](Trial& r) { EXPECT_EQ(r.Shots().size(), 1u); },
          [&](Trial&) { service.Answer(answers::Address("http://127.0.0.1/shots/after.jpg")); }},
+        // About 130 bytes, 40 ms apart: five seconds for the whole answer.
+        {"upload answered byte by byte", upload,
+         [&](Trial&) { service.Answer(answers::Slowly(answers::Address("http://127.0.0.1/shots/slow.jpg"), 40ms)); },
+         nullptr, Action::Capture, nothing, L"uploaded",
+         [](Trial& r) {
+             EXPECT_EQ(r.Shots().size(), 1u);
+             EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"http://127.0.0.1/shots/slow.jpg"; }));
+         },
+         [&](Trial&) { service.Answer(answers::Address("http://127.0.0.1/shots/after.jpg")); }},
         {"upload never answered", upload, [&](Trial&) { service.Answer(answers::Silent()); }, nullptr, Action::Capture,
          nothing, nullptr,
          [&](Trial& r) {

@@ -112,6 +112,10 @@ ServiceAnswer ClosesEarly(std::string_view url) {
             "\r\n\r\n" + std::string(url)};
 }
 ServiceAnswer Silent() { return {"", true}; }
+ServiceAnswer Slowly(ServiceAnswer answer, std::chrono::milliseconds perByte) {
+    answer.perByte = perByte;
+    return answer;
+}
 ServiceAnswer OverCap(std::size_t bodySize) { return Text("text/plain", std::string(bodySize, 'x')); }
 ServiceAnswer EmptyOk() { return Text("text/plain; charset=utf-8", ""); }
 ServiceAnswer Raw(std::string_view bytes) { return {std::string(bytes)}; }
@@ -229,8 +233,10 @@ void UploadTestService::Serve(std::uintptr_t socketValue) {
     changed_.notify_all();
 
     std::string_view out = answer.bytes;
+    const std::size_t piece = answer.perByte.count() > 0 ? 1 : std::size_t{1} << 20;
     while (!out.empty()) {
-        const int n = send(s, out.data(), static_cast<int>(std::min<std::size_t>(out.size(), 1 << 20)), kSendFlags);
+        if (answer.perByte.count() > 0) std::this_thread::sleep_for(answer.perByte);
+        const int n = send(s, out.data(), static_cast<int>(std::min(out.size(), piece)), kSendFlags);
         if (n <= 0) break;
         out.remove_prefix(static_cast<std::size_t>(n));
     }

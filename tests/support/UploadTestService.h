@@ -20,6 +20,7 @@ struct WinsockUse;  // WSAStartup and WSACleanup on Windows, nothing elsewhere
 struct ServiceAnswer {
     std::string bytes;      // sent as they are once the request has been read
     bool holdOpen = false;  // then keep the connection open and silent until the service stops
+    std::chrono::milliseconds perByte{0};  // sent one byte at a time, this long apart
 };
 
 // The answers upload tests need; every body is sent with a Content-Length
@@ -40,6 +41,7 @@ ServiceAnswer Silent();                                           // reads the r
 ServiceAnswer OverCap(std::size_t bodySize);                      // 200 with a body of that size
 ServiceAnswer EmptyOk();                                          // 200, Content-Length: 0
 ServiceAnswer Raw(std::string_view bytes);                        // anything, then close
+ServiceAnswer Slowly(ServiceAnswer answer, std::chrono::milliseconds perByte);  // byte by byte
 }  // namespace answers
 
 class UploadTestService {
