@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <string>
 
+#include "support/ProcessMemory.h"
 #include "win32/Clock.h"
 
 using kadrix::win::NowMs;
@@ -22,16 +23,10 @@ struct Memory {
 };
 
 Memory Measure(HANDLE process) {
-    size_t committed = 0;
-    MEMORY_BASIC_INFORMATION info;
-    for (const char* at = nullptr; VirtualQueryEx(process, at, &info, sizeof info) == sizeof info;
-         at = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) committed += info.RegionSize;
-    }
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(process, &counters, sizeof counters);
-    return {committed / 1048576.0, counters.WorkingSetSize / 1048576.0};
+    return {testsupport::CommittedPrivateMb(process), counters.WorkingSetSize / 1048576.0};
 }
 
 HWND FindMain(DWORD pid) {

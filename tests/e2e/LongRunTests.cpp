@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "e2e/E2e.h"
+#include "support/ProcessMemory.h"
 #include "support/UploadTestService.h"
 #include "support/WindowTree.h"
 
@@ -101,18 +102,6 @@ std::optional<size_t> Handles(DWORD pid) {
     return std::nullopt;
 }
 
-// Committed private memory, from a walk of the address space (Wine reports
-// PrivateUsage as 0 for other processes).
-double CommittedMb(HANDLE process) {
-    size_t committed = 0;
-    MEMORY_BASIC_INFORMATION info;
-    for (const char* at = nullptr; VirtualQueryEx(process, at, &info, sizeof info) == sizeof info;
-         at = static_cast<const char*>(info.BaseAddress) + info.RegionSize) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) committed += info.RegionSize;
-    }
-    return committed / 1048576.0;
-}
-
 struct Figures {
     size_t gdi = 0, windows = 0, handles = 0;
     double memoryMb = 0;
@@ -129,7 +118,7 @@ Figures Measure(Kadrix& k) {
     const auto handles = Handles(k.Pid());
     Require(handles && *handles > 0, "cannot read Kadrix's handles");
     f.handles = *handles;
-    f.memoryMb = CommittedMb(process);
+    f.memoryMb = testsupport::CommittedPrivateMb(process);
     CloseHandle(process);
     return f;
 }
