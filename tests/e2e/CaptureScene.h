@@ -53,8 +53,7 @@ public:
 
     void OpenAndSelect() {
         Move(700, 700);
-        Press('P', {VK_CONTROL});
-        ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(k.MainWindow()) != FALSE; }));
+        ASSERT_TRUE(PressCtrlPUntilShown(k.MainWindow()));
         const POINT from = Screen(250, 250), to = Screen(450, 400);
         Drag(k.MainWindow(), from.x, from.y, to.x, to.y);
         ASSERT_TRUE(HotKeyTaken(0, VK_RETURN)) << "the finished selection did not take Enter";

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -326,6 +327,16 @@ void Press(WORD vk, std::initializer_list<WORD> modifiers) {
     KeyDown(vk);
     KeyUp(vk);
     for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it) KeyUp(*it);
+}
+
+bool PressCtrlPUntilShown(HWND overlay) {
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        Press('P', {VK_CONTROL});
+        if (WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }, attempt < 3 ? 5s : 20s)) return true;
+        std::printf("[ note     ] Ctrl+P opened no capture; pressed again\n");
+        std::fflush(stdout);
+    }
+    return false;
 }
 
 void ReleaseAllKeys() {

@@ -100,6 +100,12 @@ void PaintPattern(HDC dc, int width, int height);  // a TestWindow paint functio
 void KeyDown(WORD vk);
 void KeyUp(WORD vk);
 void Press(WORD vk, std::initializer_list<WORD> modifiers = {});
+// Ctrl+P until the overlay shows, at most three times; false if it never did.
+// Under Wine on X a focus change between two injected keys can make the
+// system forget the Ctrl (it takes the key state over from X, which never saw
+// the injected key), so that Kadrix gets a plain P. A user's keys go through
+// X and are not forgotten that way.
+bool PressCtrlPUntilShown(HWND overlay);
 void MoveMouse(int x, int y);
 // One move event, not waited on: for a cursor that may be held back.
 void SendMouseMove(int x, int y);

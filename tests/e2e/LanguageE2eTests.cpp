@@ -115,8 +115,7 @@ TEST(LanguageSwitch, ADamagedFlagLeavesItsLanguageListedAndTheHotKeyWorking) {
     ASSERT_TRUE(WaitFor([&] { return MessageBoxes(k.Pid()).empty(); }));
 
     HWND overlay = k.MainWindow();
-    Press('P', {VK_CONTROL});
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; })) << "Ctrl+P opened no capture";
+    EXPECT_TRUE(PressCtrlPUntilShown(overlay)) << "Ctrl+P opened no capture";
     Press(VK_ESCAPE);
     EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
 

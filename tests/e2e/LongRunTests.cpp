@@ -155,8 +155,7 @@ TEST(LongRun, ManyRoundsKeepGdiObjectsWindowsHandlesAndMemoryFlat) {
         SCOPED_TRACE("round " + std::to_string(round));
         const int shift = (round % 5) * 10;
         MoveMouse(700, 700);
-        Press('P', {VK_CONTROL});
-        ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; })) << "Ctrl+P opened no capture";
+        ASSERT_TRUE(PressCtrlPUntilShown(overlay)) << "Ctrl+P opened no capture";
         Drag(overlay, 250 + shift, 250, 450 + shift, 400, 4);
         if (round % 2 == 1) {
             PenTo(overlay, 280 + shift, 300);

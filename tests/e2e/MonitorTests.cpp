@@ -103,9 +103,23 @@ struct Monitors : testing::Test {
     // Opens a capture with the cursor at p and waits until it covers the monitor m.
     static void OpenOn(HWND overlay, POINT p, const RECT& m) {
         MoveMouse(p.x, p.y);
-        Press('P', {VK_CONTROL});
+        ASSERT_TRUE(PressCtrlPUntilShown(overlay)) << "Ctrl+P opened no capture; " << Where(overlay);
         ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) && Same(WindowRect(overlay), m); }))
-            << "the overlay does not cover the " << Describe(m);
+            << "the overlay does not cover the " << Describe(m) << "; " << Where(overlay);
+    }
+
+    // What the overlay shows where, and where the cursor is, for a failure's message.
+    static std::string Where(HWND overlay) {
+        POINT cursor{};
+        GetCursorPos(&cursor);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(overlay, &pid);
+        std::string boxes;
+        for (const auto& box : MessageBoxes(pid)) boxes += " [" + Narrow(box.text) + "]";
+        return std::string(IsWindowVisible(overlay) ? "shown" : "hidden") + " over the " +
+               Describe(WindowRect(overlay)) + ", cursor at " + std::to_string(cursor.x) + "," +
+               std::to_string(cursor.y) + (HotKeyTaken(MOD_CONTROL, 'P') ? "" : ", Ctrl+P free") +
+               (boxes.empty() ? "" : ", boxes:" + boxes);
     }
 
     static void Close(HWND overlay) {
@@ -154,7 +168,7 @@ TEST_F(Monitors, TheOverlayFollowsTheCursorUntilASelectionIsStarted) {
         SCOPED_TRACE(Describe(m));
         MoveMouse(m.left + 60, m.top + 60);
         ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) && Same(WindowRect(overlay), m); }))
-            << "the overlay did not follow the cursor";
+            << "the overlay did not follow the cursor; " << Where(overlay);
         ExpectHintCentredOn(overlay, m);
     }
 

@@ -92,8 +92,7 @@ TEST(Overlay, AltF4GivesUpTheCaptureButNotTheProgram) {
     HWND overlay = k.MainWindow();
     MoveMouse(500, 400);
     for (int round = 0; round < 2; ++round) {
-        Press('P', {VK_CONTROL});
-        ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; })) << round;
+        ASSERT_TRUE(PressCtrlPUntilShown(overlay)) << round;
         ASSERT_TRUE(WaitFor([&] { return GetForegroundWindow() == overlay; })) << round;
         Press(VK_F4, {VK_MENU});
         ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); })) << round;

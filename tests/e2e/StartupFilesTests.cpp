@@ -58,8 +58,7 @@ int LanguageFileCount(const Kadrix& k) {
 void ExpectHotKeyWorks(const Kadrix& k) {
     HWND overlay = k.MainWindow();
     MoveMouse(500, 400);
-    Press('P', {VK_CONTROL});
-    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; })) << "Ctrl+P opened no capture";
+    ASSERT_TRUE(PressCtrlPUntilShown(overlay)) << "Ctrl+P opened no capture";
     Press(VK_ESCAPE);
     ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
 }

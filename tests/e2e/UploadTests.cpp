@@ -41,8 +41,7 @@ struct UploadFixture : testing::Test {
     void Capture(int shift = 0) {
         HWND overlay = K().MainWindow();
         MoveMouse(700, 700 + shift);
-        Press('P', {VK_CONTROL});
-        ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }));
+        ASSERT_TRUE(PressCtrlPUntilShown(overlay));
         Drag(overlay, 250, 250 + shift, 450, 400 + shift);
         ASSERT_TRUE(WaitFor([] { return HotKeyTaken(0, VK_RETURN); })) << "the selection did not finish";
         Press(VK_RETURN);
