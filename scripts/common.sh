@@ -166,3 +166,35 @@ set_monitor_layout() {
   echo "xrandr did not take the layout $spec" >&2
   return 1
 }
+
+# Two folders the end-to-end fault tests save screenshots into: a read-only
+# one and one on a full disk, each a small tmpfs. Mounting needs root (or
+# sudo without a password); without it the tests name the cases they skip.
+# Sets KADRIX_READONLY_FOLDER and KADRIX_FULL_FOLDER (Unix paths).
+mount_fault_folders() {
+  local base="$build/fault-folders" sudo=()
+  [ "$(id -u)" = 0 ] || sudo=(sudo -n)
+  unmount_fault_folders
+  mkdir -p "$base/readonly" "$base/full"
+  if "${sudo[@]}" mount -t tmpfs -o ro,size=64k,mode=0777 kadrix-readonly "$base/readonly" 2>/dev/null; then
+    export KADRIX_READONLY_FOLDER="$base/readonly"
+  else
+    echo "note: no read-only folder for the fault tests (mount needs root)" >&2
+  fi
+  if "${sudo[@]}" mount -t tmpfs -o size=128k,mode=0777 kadrix-full "$base/full" 2>/dev/null; then
+    # Filled to the last block; writing fails once the disk is full.
+    head -c 1M /dev/zero >"$base/full/filler" 2>/dev/null || true
+    export KADRIX_FULL_FOLDER="$base/full"
+  else
+    echo "note: no full-disk folder for the fault tests (mount needs root)" >&2
+  fi
+}
+
+unmount_fault_folders() {
+  local base="$build/fault-folders" sudo=() d
+  [ "$(id -u)" = 0 ] || sudo=(sudo -n)
+  for d in readonly full; do
+    mountpoint -q "$base/$d" 2>/dev/null && "${sudo[@]}" umount "$base/$d" 2>/dev/null
+  done
+  return 0
+}

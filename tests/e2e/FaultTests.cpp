@@ -4,12 +4,17 @@
 // fault is gone the next capture works.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <windows.h>
+#include <tlhelp32.h>
 
 #include "core/Utf.h"
 #include "e2e/E2e.h"
@@ -50,9 +55,15 @@ struct Trial {
         Require(OpenClipboard(other->Handle()) != FALSE, "the test cannot open the clipboard");
         holdingClipboard = true;
     }
-    void HoldHotKey() {
-        Require(RegisterHotKey(nullptr, kOtherProgramHotKey, MOD_CONTROL, 'P') != FALSE, "Ctrl+P is taken already");
+    // Another program takes the combination as its own hot key.
+    void HoldHotKey(UINT modifiers = MOD_CONTROL, UINT vk = 'P') {
+        Require(RegisterHotKey(nullptr, kOtherProgramHotKey, modifiers, vk) != FALSE, "the hot key is taken already");
         holdingHotKey = true;
+    }
+    // A press of the held combination reached the other program.
+    bool HotKeyCameToTheOtherProgram() {
+        MSG msg;
+        return WaitFor([&] { return PeekMessageW(&msg, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE) != FALSE; });
     }
     // Undoes what the test holds; the case's own repair comes on top.
     void Release() {
@@ -88,12 +99,56 @@ struct Trial {
     void Capture(int shift = 0) {
         HWND overlay = k.MainWindow();
         MoveMouse(700, 700 + shift);
-        Press('P', {VK_CONTROL});
-        Require(WaitFor([&] { return IsWindowVisible(overlay) != FALSE; }), "Ctrl+P opened no capture");
+        Require(PressCtrlPUntilShown(overlay), "Ctrl+P opened no capture");
         Drag(overlay, 250, 250 + shift, 450, 400 + shift);
         Require(WaitFor([] { return HotKeyTaken(0, VK_RETURN); }), "the selection did not finish");
         Press(VK_RETURN);
         Require(WaitFor([&] { return !IsWindowVisible(overlay); }), "Enter did not close the overlay");
+    }
+
+    void Open() {
+        HWND overlay = k.MainWindow();
+        MoveMouse(700, 700);
+        Require(PressCtrlPUntilShown(overlay), "Ctrl+P opened no capture");
+        Require(WaitFor([&] { return GetForegroundWindow() == overlay; }), "the capture did not take the keyboard");
+    }
+
+    // Picks another folder for the screenshots in the settings window, as the user does.
+    void SaveInto(const std::wstring& folder) {
+        HWND settings = OpenSettingsFromTray(k);
+        Require(settings != nullptr, "no settings window");
+        HWND edit = FindChildWithText(settings, SavePath());
+        Require(edit != nullptr, "no edit holds the save folder");
+        SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+        PostMessageW(settings, WM_CLOSE, 0, 0);
+        Require(WaitFor([&] { return !IsWindowVisible(settings); }), "the settings window did not close");
+        Require(WaitFor([&] { return ReadFile(k.SettingsPath()).find(Narrow(folder)) != std::string::npos; }),
+                "the new folder was not saved");
+        savePath = folder;
+    }
+    std::wstring SavePath() const { return savePath.empty() ? shots : savePath; }
+    std::wstring savePath;  // when not shots
+    // The folder a failed save must leave as it was, and what it held.
+    std::wstring faultFolder;
+    std::vector<std::wstring> faultFolderBefore;
+
+    static HWND FindChildWithText(HWND parent, const std::wstring& text) {
+        struct Search {
+            const std::wstring& text;
+            HWND found = nullptr;
+        } search{text};
+        EnumChildWindows(
+            parent,
+            [](HWND child, LPARAM p) -> BOOL {
+                auto& s = *reinterpret_cast<Search*>(p);
+                wchar_t buffer[1024] = {};
+                SendMessageW(child, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer));
+                if (s.text != buffer) return TRUE;
+                s.found = child;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
     }
 
     void ChooseFromTray(int row, int subRow = -1) {
@@ -119,6 +174,9 @@ struct Case {
     // Settings.ini could not be read: Kadrix runs on its defaults (screenshots
     // beside the program, JPEG, uploads on without a host).
     bool onDefaults = false;
+    // The variable naming the folder the screenshots go to, a Unix path the
+    // test script prepares; nullptr: the trial's own folder.
+    const char* folderVariable = nullptr;
 };
 
 const std::string kSaveBmp = "SaveInFile=1\r\nUploadOnServer=0\r\nFormatSaveInFile=1\r\n";
@@ -146,12 +204,44 @@ void RemoveTree(const std::wstring& folder) {
     RemoveDirectoryW(folder.c_str());
 }
 
+size_t ThreadsOf(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    size_t count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == pid) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
 void ExpectSettingsUnchanged(Trial& r) {
     const std::string now = ReadFile(r.k.SettingsPath());
     EXPECT_TRUE(now == r.settingsBefore) << "Settings.ini changed: " << now.size() << " bytes, " << r.settingsBefore.size()
                                          << " before";
 }
 void ExpectNoShots(Trial& r) { EXPECT_TRUE(r.Shots().empty()) << "a file was left: " << Narrow(r.Shots().front()); }
+
+// A failed save leaves no file in the folder (beside what was there) and no
+// last screenshot to copy again.
+void ExpectNothingSaved(Trial& r) {
+    EXPECT_EQ(FolderEntries(r.faultFolder), r.faultFolderBefore) << "a file was left in " << Narrow(r.faultFolder);
+    r.ChooseFromTray(2, 1);
+    const std::wstring text = r.TakeBox();
+    EXPECT_NE(text.find(L"No screenshot has been saved"), std::wstring::npos) << "copy-last: " << Narrow(text);
+}
+
+// A folder the test script prepared, in Windows form; empty when it did not.
+std::wstring FolderFromEnvironment(const char* variable) {
+    const char* unix = std::getenv(variable);
+    if (!unix || !*unix) return {};
+    const std::u16string wide = kadrix::Utf8ToUtf16(unix);
+    std::wstring path = L"Z:" + std::wstring(wide.begin(), wide.end());
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    return path + L"\\";
+}
 
 }  // namespace
 
@@ -164,8 +254,12 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
 
     const Case cases[] = {
         {"save folder missing", kSaveBmp, [](Trial& r) { RemoveDirectoryW(r.shots.c_str()); }, nullptr, Action::Capture,
-         nothing, L"Cannot create file", ExpectNoShots,
+         nothing, L"Cannot create file", ExpectNothingSaved,
          [](Trial& r) { CreateDirectoryW(r.shots.c_str(), nullptr); }},
+        {"save folder read-only", kSaveBmp, nothing, nullptr, Action::Capture, nothing, L"Cannot create file",
+         ExpectNothingSaved, [](Trial& r) { r.SaveInto(r.shots); }, false, "KADRIX_READONLY_FOLDER"},
+        {"save folder on a full disk", kSaveBmp, nothing, nullptr, Action::Capture, nothing, L"Cannot create file",
+         ExpectNothingSaved, [](Trial& r) { r.SaveInto(r.shots); }, false, "KADRIX_FULL_FOLDER"},
         {"Settings.ini read-only at start-up", kSaveBmp,
          [](Trial& r) { SetFileAttributesW(r.k.SettingsPath().c_str(), FILE_ATTRIBUTE_READONLY); }, L"Settings.ini",
          Action::None, nothing, nullptr, ExpectSettingsUnchanged,
@@ -249,6 +343,28 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
              EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"http://127.0.0.1/shots/slow.jpg"; }));
          },
          [&](Trial&) { service.Answer(answers::Address("http://127.0.0.1/shots/after.jpg")); }},
+        // The address is kept: no box, the user's clipboard untouched, and
+        // the tray's copy-last-address puts it there once the clipboard is free.
+        {"clipboard held when an upload finishes", upload, nothing, nullptr, Action::None,
+         [&](Trial& r) {
+             service.Answer(answers::Address("http://127.0.0.1/shots/held.jpg"));
+             PutTextOnClipboard(L"the user's text");
+             r.HoldClipboard();
+             const size_t threads = ThreadsOf(r.k.Pid()), requests = service.Requests().size();
+             r.Capture();
+             EXPECT_TRUE(service.WaitForRequests(requests + 1, 20s)) << "no upload came";
+             EXPECT_TRUE(WaitFor([&] { return ThreadsOf(r.k.Pid()) <= threads; })) << "the upload did not end";
+             EXPECT_TRUE(MessageBoxes(r.k.Pid()).empty());
+         },
+         nullptr,
+         [](Trial& r) {
+             EXPECT_EQ(ClipboardText(), L"the user's text");
+             EXPECT_EQ(r.Shots().size(), 1u);
+             r.ChooseFromTray(2, 0);
+             EXPECT_TRUE(WaitFor([] { return ClipboardText() == L"http://127.0.0.1/shots/held.jpg"; }))
+                 << "the address was lost";
+         },
+         [&](Trial&) { service.Answer(answers::Address("http://127.0.0.1/shots/after.jpg")); }},
         {"upload never answered", upload, [&](Trial&) { service.Answer(answers::Silent()); }, nullptr, Action::Capture,
          nothing, nullptr,
          [&](Trial& r) {
@@ -258,6 +374,32 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
          [&](Trial&) { service.Answer(answers::Address("http://127.0.0.1/shots/after.jpg")); }},
         {"screenshot hot key held by another program", kSaveBmp, [](Trial& r) { r.HoldHotKey(); }, L"taken",
          Action::None, nothing, nullptr, nothing, nothing},
+        // A key another program holds goes to that program: Esc does nothing
+        // here, and Alt+F4 still gives up the capture.
+        {"Esc held by another program", kSaveBmp, nothing, nullptr, Action::None,
+         [](Trial& r) {
+             r.HoldHotKey(0, VK_ESCAPE);
+             r.Open();
+             Press(VK_ESCAPE);
+             EXPECT_TRUE(r.HotKeyCameToTheOtherProgram()) << "Esc did not reach the program that holds it";
+             EXPECT_TRUE(IsWindowVisible(r.k.MainWindow())) << "Esc reached the capture";
+             Press(VK_F4, {VK_MENU});
+             EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(r.k.MainWindow()); })) << "Alt+F4 left the capture open";
+         },
+         nullptr, ExpectNoShots, nothing},
+        // Enter does nothing here; Esc gives up the capture.
+        {"Enter held by another program", kSaveBmp, nothing, nullptr, Action::None,
+         [](Trial& r) {
+             r.HoldHotKey(0, VK_RETURN);
+             r.Open();
+             Drag(r.k.MainWindow(), 250, 250, 450, 400);
+             Press(VK_RETURN);
+             EXPECT_TRUE(r.HotKeyCameToTheOtherProgram()) << "Enter did not reach the program that holds it";
+             EXPECT_TRUE(IsWindowVisible(r.k.MainWindow())) << "Enter reached the capture";
+             Press(VK_ESCAPE);
+             EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(r.k.MainWindow()); })) << "Esc left the capture open";
+         },
+         nullptr, ExpectNoShots, nothing},
     };
 
     for (const Case& c : cases) {
@@ -266,8 +408,17 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
         std::fflush(stdout);
         Trial r;
         CreateDirectoryW(r.shots.c_str(), nullptr);
+        r.faultFolder = r.shots;
+        if (c.folderVariable) {
+            r.faultFolder = r.savePath = FolderFromEnvironment(c.folderVariable);
+            if (r.savePath.empty()) {
+                std::printf("[ fault    ] %s: skipped, %s names no folder\n", c.name, c.folderVariable);
+                continue;
+            }
+            r.faultFolderBefore = FolderEntries(r.faultFolder);
+        }
         r.k.WriteSettings("[Main]\r\nShowHint=0\r\nLanguageFile=English.ini\r\n[Screenshot]\r\nSavePath=" +
-                          Narrow(r.shots) + "\r\n" + c.screenshot);
+                          Narrow(r.SavePath()) + "\r\n" + c.screenshot);
         r.settingsBefore = ReadFile(r.k.SettingsPath());
         PutTextOnClipboard(L"before");
         c.before(r);
