@@ -36,7 +36,7 @@ void TForm_SettingsProgram::ApplySettings() {
     // Each part is applied whatever happened to the other: a refused autorun
     // value must not leave the program without its hot key.
     Guarded([this] {
-        if (SendMessageW(CheckBox_AutoRun, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+        if (Current().AutoRun) {
             AutoRun(true, kAutoRunValue, ExePath());
         } else {
             AutoRun(false, kAutoRunValue, L"");

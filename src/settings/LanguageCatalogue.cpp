@@ -51,10 +51,9 @@ Bitmap Dib32(const Image32& image) {
 }  // namespace
 
 void TForm_SettingsProgram::LoadLanguageList() {
-    SendMessageW(ListBox_LanguageFiles, LB_RESETCONTENT, 0, 0);
-    SendMessageW(ComboBox_ChooseLanguage, CB_RESETCONTENT, 0, 0);
+    languageFiles_.clear();
+    languageNames_.clear();
     flagPictures_.clear();
-    MakeFlagImages();
     const std::wstring folder = appFolder_ + W(kLanguagesFolder);
     WIN32_FIND_DATAW found{};
     FindHandle search(FindFirstFileW((folder + L"*.ini").c_str(), &found));
@@ -72,8 +71,8 @@ void TForm_SettingsProgram::LoadLanguageList() {
         }
         const TextKey& key = KeyOf(InterfaceText::Main_Language);
         const std::wstring display = W(ini->ReadString(key.Section, key.Key, u"Русский"));
-        SendMessageW(ListBox_LanguageFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
-        SendMessageW(ComboBox_ChooseLanguage, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(display.c_str()));
+        languageFiles_.push_back(name);
+        languageNames_.push_back(display);
 
         // A flag that cannot be read leaves its language without one; the
         // rest of the list and of the window's creation go on.
@@ -86,7 +85,21 @@ void TForm_SettingsProgram::LoadLanguageList() {
         }
         flagPictures_.push_back(std::move(flag));
     } while (FindNextFileW(search.Get(), &found));
-    MakeFlagImages();
+}
+
+void TForm_SettingsProgram::SelectLanguage(const std::u16string& file) {
+    const auto chosen = std::find(languageFiles_.begin(), languageFiles_.end(), W(file));
+    languageFile_ = chosen == languageFiles_.end() ? std::wstring() : *chosen;
+}
+
+// The picker lists the names, the hidden list box the files, in one order.
+void TForm_SettingsProgram::FillLanguagePicker() {
+    SendMessageW(ListBox_LanguageFiles, LB_RESETCONTENT, 0, 0);
+    SendMessageW(ComboBox_ChooseLanguage, CB_RESETCONTENT, 0, 0);
+    for (size_t i = 0; i < languageFiles_.size(); ++i) {
+        SendMessageW(ListBox_LanguageFiles, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(languageFiles_[i].c_str()));
+        SendMessageW(ComboBox_ChooseLanguage, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(languageNames_[i].c_str()));
+    }
 }
 
 void TForm_SettingsProgram::MakeFlagImages() {
@@ -139,6 +152,9 @@ void TForm_SettingsProgram::ApplyLanguage() {
     const auto ini = GetLanguage();
     auto text = [&](InterfaceText key) { return W(ReadText(ini, key)); };
     overlay_.ApplyLanguage(ini);
+    // Before the window is made (at start-up) neither it nor the About box
+    // exists yet; making this window puts the texts on both.
+    if (!Handle()) return;
     about_.ApplyLanguage(ini);
 
     using T = InterfaceText;

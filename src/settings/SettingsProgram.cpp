@@ -132,8 +132,11 @@ void TForm_SettingsProgram::Create(HWND owner) {
     Button_Close =
         AddControl(Panel_Bottom, L"BUTTON", L"Закрыть", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, kIdClose);
 
+    FillLanguagePicker();
     ApplyDpi(WindowDpi(hwnd));
-    FormCreate();
+    SetControlValues(values_);
+    Guarded([this] { ApplyLanguage(); });
+    ShowPage(0);
 }
 
 HWND TForm_SettingsProgram::AddControl(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int id) {
@@ -252,7 +255,7 @@ void TForm_SettingsProgram::PaintHeaderItem(const DRAWITEMSTRUCT& item) {
     SetViewportOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
 }
 
-void TForm_SettingsProgram::FormCreate() {
+void TForm_SettingsProgram::Load() {
     // Whatever fails here (an unreadable or unwritable file, a refused
     // registry write) is reported, and the later steps still run on what
     // could be read: the program never starts without its hot key and texts.
@@ -260,7 +263,6 @@ void TForm_SettingsProgram::FormCreate() {
     Guarded([this] { LoadSettings(); });
     ApplySettings();
     Guarded([this] { ApplyLanguage(); });
-    ShowPage(0);
 }
 
 void TForm_SettingsProgram::ShowPage(int index) {
@@ -482,31 +484,15 @@ void TForm_SettingsProgram::TakeSelectedFolder(const std::optional<std::wstring>
 
 // ---- accessors ------------------------------------------------------------
 
-int TForm_SettingsProgram::GetHotKey1() const {
-    if (Checked(RadioButton_Alt)) return kModifierAlt;
-    if (Checked(RadioButton_Ctrl)) return kModifierCtrl;
-    return kModifierShift;
-}
-
-int TForm_SettingsProgram::GetHotKey2() const {
-    const std::wstring text = WindowText(Edit_HotKey2);
-    // An emptied edit keeps the default letter rather than registering no key.
-    return text.empty() ? 'P' : static_cast<int>(text[0]);
-}
-
-bool TForm_SettingsProgram::GetSaveInFile() const { return Checked(CheckBox_SaveInFile); }
-std::wstring TForm_SettingsProgram::GetSavePath() const { return WindowText(Edit_SavePath); }
-
-int TForm_SettingsProgram::GetFormatSaveInFile() const {
-    if (Checked(RadioButton_Jpeg)) return 0;
-    if (Checked(RadioButton_Bmp)) return 1;
-    return -1;
-}
-
-bool TForm_SettingsProgram::GetShowLine() const { return Checked(CheckBox_ShowLine); }
-bool TForm_SettingsProgram::GetShowSize() const { return Checked(CheckBox_ShowSize); }
-bool TForm_SettingsProgram::GetFormHint() const { return Checked(CheckBox_ShowHint); }
-bool TForm_SettingsProgram::GetUploadOnServer() const { return Checked(CheckBox_UploadOnServer); }
+int TForm_SettingsProgram::GetHotKey1() const { return Current().HotKey1; }
+int TForm_SettingsProgram::GetHotKey2() const { return Current().HotKey2; }
+bool TForm_SettingsProgram::GetSaveInFile() const { return Current().SaveInFile; }
+std::wstring TForm_SettingsProgram::GetSavePath() const { return W(Current().SavePath); }
+int TForm_SettingsProgram::GetFormatSaveInFile() const { return Current().FormatSaveInFile; }
+bool TForm_SettingsProgram::GetShowLine() const { return Current().ShowLine; }
+bool TForm_SettingsProgram::GetShowSize() const { return Current().ShowSize; }
+bool TForm_SettingsProgram::GetFormHint() const { return Current().ShowHint; }
+bool TForm_SettingsProgram::GetUploadOnServer() const { return Current().UploadOnServer; }
 
 std::wstring TForm_SettingsProgram::GetUploadHost() const {
     return W(TrimControl(ReadSettingsFile().ReadString(u"Upload", u"Host", u"")));
@@ -521,22 +507,27 @@ IniFile TForm_SettingsProgram::GetLanguage() const {
 // ---- the settings file ----------------------------------------------------
 
 std::wstring TForm_SettingsProgram::SelectedLanguageFile() const {
+    if (!Handle()) return languageFile_;
     const auto index = static_cast<int>(SendMessageW(ComboBox_ChooseLanguage, CB_GETCURSEL, 0, 0));
     return index < 0 ? std::wstring() : ListItemText(ListBox_LanguageFiles, index);
 }
 
+SettingsValues TForm_SettingsProgram::Current() const { return Handle() ? ControlValues() : values_; }
+
 SettingsValues TForm_SettingsProgram::ControlValues() const {
     SettingsValues v;
     v.AutoRun = Checked(CheckBox_AutoRun);
-    v.ShowHint = GetFormHint();
-    v.ShowLine = GetShowLine();
-    v.ShowSize = GetShowSize();
-    v.HotKey1 = GetHotKey1();
-    v.HotKey2 = static_cast<char16_t>(GetHotKey2());
-    v.SavePath = U(GetSavePath());
-    v.SaveInFile = GetSaveInFile();
-    v.UploadOnServer = GetUploadOnServer();
-    v.FormatSaveInFile = GetFormatSaveInFile();
+    v.ShowHint = Checked(CheckBox_ShowHint);
+    v.ShowLine = Checked(CheckBox_ShowLine);
+    v.ShowSize = Checked(CheckBox_ShowSize);
+    v.HotKey1 = Checked(RadioButton_Alt) ? kModifierAlt : Checked(RadioButton_Ctrl) ? kModifierCtrl : kModifierShift;
+    const std::wstring key = WindowText(Edit_HotKey2);
+    // An emptied edit keeps the default letter rather than registering no key.
+    v.HotKey2 = key.empty() ? u'P' : static_cast<char16_t>(key[0]);
+    v.SavePath = U(WindowText(Edit_SavePath));
+    v.SaveInFile = Checked(CheckBox_SaveInFile);
+    v.UploadOnServer = Checked(CheckBox_UploadOnServer);
+    v.FormatSaveInFile = Checked(RadioButton_Jpeg) ? 0 : Checked(RadioButton_Bmp) ? 1 : -1;
     return v;
 }
 
@@ -575,13 +566,14 @@ void TForm_SettingsProgram::LoadSettings() {
     } catch (...) {
         // The defaults take over for this run, and the file is left alone.
         loadError_ = CurrentExceptionText();
-        SettingsValues defaults;
-        defaults.SavePath = U(appFolder_);
-        SetControlValues(defaults);
+        values_ = SettingsValues{};
+        values_.SavePath = U(appFolder_);
+        SelectLanguage(values_.LanguageFile);
         throw;
     }
     loadError_.reset();
-    SetControlValues(ReadSettings(file, U(appFolder_)));
+    values_ = ReadSettings(file, U(appFolder_));
+    SelectLanguage(values_.LanguageFile);
     WriteFileSafely(SettingsPath(), SettingsFileBytes(file));
 }
 
@@ -594,7 +586,7 @@ void TForm_SettingsProgram::SaveSettings() {
                                {U(SettingsPath()), U(*loadError_)}));
     }
     IniFile file = ReadSettingsFile();
-    SettingsValues v = ControlValues();
+    SettingsValues v = Current();
     // With no language selected the stored name stays as it was.
     const std::wstring language = SelectedLanguageFile();
     v.LanguageFile = language.empty() ? file.ReadString(u"Main", u"LanguageFile", kDefaultLanguageFile) : U(language);

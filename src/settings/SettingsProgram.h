@@ -1,6 +1,9 @@
 #pragma once
-// The settings window. Its controls are the program's only in-memory copy of
-// the settings; everything else reads them through the accessors.
+// The settings window, and the settings the program runs on. Start-up reads
+// the settings before the window exists (Load), so that the hot key and the
+// tray icon come first; once the window is made (Create) its controls are the
+// program's only in-memory copy of the settings, and everything else reads
+// them through the accessors.
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +23,10 @@ public:
     // appFolder holds Settings.ini and Languages, and ends with a backslash.
     TForm_SettingsProgram(ScreenshotKeyAndTexts& overlay, AboutTexts& about, std::wstring appFolder);
 
+    // Reads the language list and Settings.ini, applies the hot key and the
+    // autorun entry, and puts the language's texts on the overlay and tray.
+    void Load();
+    // Makes the window, its controls holding what Load read.
     // owner: the main window, so that the settings window has no taskbar button of its own.
     void Create(HWND owner);
     void Show();
@@ -56,7 +63,11 @@ protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
-    void FormCreate();
+    // The settings as they stand: the controls once the window is made.
+    kadrix::SettingsValues Current() const;
+    void FillLanguagePicker();
+    // Chooses the first language whose file has exactly this name, letter case included; none if none has.
+    void SelectLanguage(const std::u16string& file);
     void FormShow();
     void FormClose();
     void FormDestroy();
@@ -88,6 +99,12 @@ private:
 
     ScreenshotKeyAndTexts& overlay_;
     AboutTexts& about_;
+    // What Load read, until the window's controls take it over.
+    kadrix::SettingsValues values_;
+    // Per language in list order: its file name, its name in the picker.
+    std::vector<std::wstring> languageFiles_, languageNames_;
+    // The chosen language's file until the window is made; empty: none.
+    std::wstring languageFile_;
     // Per language in list order: its decoded flag, none without one.
     std::vector<std::optional<kadrix::Image32>> flagPictures_;
     // Per language: its image in ImageList_FlagsCountries, -1 without a flag.

@@ -10,9 +10,13 @@ using namespace kadrix::win;
 ProgramWindows::ProgramWindows(const std::wstring& appFolder)
     : background(settings, *this), settings(background, about, appFolder) {
     background.Create();
+    // The settings first, without their window: the hot key is taken and the
+    // tray icon shows before the About box and the settings window, which
+    // the first capture does not need, are made.
+    settings.Load();
+    background.ShowTrayIcon();
     about.Create(background.Handle());
     settings.Create(background.Handle());
-    background.ShowTrayIcon();
 }
 
 ProgramWindows::~ProgramWindows() {

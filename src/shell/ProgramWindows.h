@@ -1,9 +1,11 @@
 #pragma once
 // The program's three windows, created in their fixed order: the overlay
 // first, so that it is the main window and exists before anything registers
-// a hot key on it; the settings window last, because creating it acts on the
-// other two. They are destroyed in the reverse order. The windows reach each
-// other only through the narrow interfaces this object hands them.
+// a hot key on it; then the settings are read and applied and the tray icon
+// shows; then the About box and, last, the settings window, because making it
+// puts the texts on the About box. They are destroyed in the reverse order.
+// The windows reach each other only through the narrow interfaces this
+// object hands them.
 #include <string>
 
 #include "about/About.h"

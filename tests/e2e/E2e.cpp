@@ -163,8 +163,8 @@ PROCESS_INFORMATION Kadrix::Start() {
 void Kadrix::StartAndWaitReady(UINT hotKeyModifiers, UINT hotKey) {
     Require(Start().hProcess != nullptr, "Kadrix.exe did not start");
     // Passive signs first: the start-up sequence has run to the message loop
-    // and written Settings.ini, and the tray icon shows, which Kadrix adds as
-    // the last step of its start-up, after registering the hot key. Only then
+    // and written Settings.ini, and the tray icon shows, which Kadrix adds
+    // after registering the hot key. Only then
     // one probe of the hot key: a probe takes the key for a moment, and taken
     // while Kadrix registers it, it would make Kadrix's registration fail.
     Require(WaitForInputIdle(process_.hProcess, 10000) == 0, "Kadrix did not reach its message loop");
