@@ -198,3 +198,27 @@ unmount_fault_folders() {
   done
   return 0
 }
+
+# The receiving service users run (php -S on a free port), for the upload
+# tests and the upload benchmark: start_upload_service <pictures folder> <log>.
+# Sets php_pid and exports KADRIX_UPLOAD_SERVICE (host:port).
+start_upload_service() {
+  local shots="$1" log="$2" port
+  for port in $(shuf -i 20000-40000 -n 20); do
+    rm -f "$log"
+    mkdir -p "$shots"
+    KADRIX_SHOTS_DIR="$shots" "$root/scripts/upload-service" "$port" >"$log" 2>&1 &
+    php_pid=$!
+    for _ in $(seq 100); do
+      if ! kill -0 "$php_pid" 2>/dev/null; then break; fi
+      if grep -q "Development Server" "$log" 2>/dev/null; then
+        export KADRIX_UPLOAD_SERVICE="127.0.0.1:$port"
+        return 0
+      fi
+      sleep 0.05
+    done
+    kill "$php_pid" 2>/dev/null || true
+  done
+  echo "the upload service did not start" >&2
+  return 1
+}
