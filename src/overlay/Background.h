@@ -52,6 +52,8 @@ public:
     void PopupMenu_OpenFolderWithScreenshotsClick();
 
     void ScreenCaptureRect();
+    // area, marks: the drawing area and where the strokes are, in overlay coordinates.
+    void CopyAreaToClipboard(const kadrix::Rect& area, const kadrix::Rect& marks);
     void StartUpload(const std::string& jpeg);
 
     // What the settings side drives.

@@ -50,12 +50,6 @@ void TForm_Background::ScreenCaptureRect() {
     ApplySceneChanges();
     const Rect area = scene_->PaintBoxRect();
     const auto& overlay = scene_->Bounds();
-
-    DibSection24 screenImage(area.Width, area.Height);
-    {
-        WindowDc screen(nullptr);
-        Grab(screenImage, screen.Get(), overlay.Left + area.Left, overlay.Top + area.Top);
-    }
     // The strokes exist only as the overlay's own pixels; they are read
     // where strokes were drawn and where the eraser stands, not everywhere.
     std::vector<Rect> erasers;
@@ -63,6 +57,20 @@ void TForm_Background::ScreenCaptureRect() {
         if (scene_->Get(eraser).Visible) erasers.push_back(scene_->Get(eraser).Bounds);
     }
     const Rect marks = OverlayPixelsToRead(area, FromRECT(strokeArea_), erasers);
+
+    const bool saveInFile = settings_.GetSaveInFile();
+    const CapturePlan plan =
+        PlanCapture(saveInFile, saveInFile ? settings_.GetFormatSaveInFile() : 0, settings_.GetUploadOnServer());
+    if (!plan.WriteFile && !plan.Upload) {
+        CopyAreaToClipboard(area, marks);
+        return;
+    }
+
+    DibSection24 screenImage(area.Width, area.Height);
+    {
+        WindowDc screen(nullptr);
+        Grab(screenImage, screen.Get(), overlay.Left + area.Left, overlay.Top + area.Top);
+    }
     if (!marks.Empty()) {
         DibSection24 overlayImage(marks.Width, marks.Height);
         WindowDc own(Handle());
@@ -75,9 +83,6 @@ void TForm_Background::ScreenCaptureRect() {
     }
     const ConstImageView24 image = screenImage.View();
 
-    const bool saveInFile = settings_.GetSaveInFile();
-    const CapturePlan plan =
-        PlanCapture(saveInFile, saveInFile ? settings_.GetFormatSaveInFile() : 0, settings_.GetUploadOnServer());
     std::optional<std::string> jpeg;  // encoded once, shared by the file and the upload
     if (plan.NeedJpeg) jpeg = EncodeJpeg(image);
 
@@ -103,6 +108,31 @@ void TForm_Background::ScreenCaptureRect() {
         clipboard.Empty();
         clipboard.SetBitmap(bitmap.Release());
     }
+}
+
+// Only the clipboard wants the picture: the system copies the screen into a
+// bitmap of its own format and lays the strokes over it, the overlay's key
+// colour see-through, and the bitmap is handed over as it is. No pixel passes
+// through the program.
+void TForm_Background::CopyAreaToClipboard(const Rect& area, const Rect& marks) {
+    const auto& overlay = scene_->Bounds();
+    WindowDc screen(nullptr);
+    Bitmap bitmap(CreateCompatibleBitmap(screen.Get(), area.Width, area.Height));
+    if (!bitmap) throw Error(u"Not enough memory for the screenshot.");
+    {
+        MemoryDc memory(CreateCompatibleDC(screen.Get()));
+        SelectObjectScope select(memory.Get(), bitmap.Get());
+        BitBlt(memory.Get(), 0, 0, area.Width, area.Height, screen.Get(), overlay.Left + area.Left,
+               overlay.Top + area.Top, SRCCOPY);
+        if (!marks.Empty()) {
+            WindowDc own(Handle());
+            TransparentBlt(memory.Get(), marks.Left - area.Left, marks.Top - area.Top, marks.Width, marks.Height,
+                           own.Get(), marks.Left, marks.Top, marks.Width, marks.Height, kTransparentColor);
+        }
+    }
+    ClipboardSession clipboard(Handle());
+    clipboard.Empty();
+    clipboard.SetBitmap(bitmap.Release());
 }
 
 void TForm_Background::StartUpload(const std::string& jpeg) {
