@@ -8,9 +8,17 @@
 using namespace kadrix;
 using namespace kadrix::win;
 
+namespace {
+constexpr SIZE_T kStackBytes = 512 * 1024;
+}  // namespace
+
 TThreadUploadImageOnServer::TThreadUploadImageOnServer(bool CreateSuspend, std::string_view ImageJpeg, UploadJob job)
     : MS(ImageJpeg), job_(std::move(job)) {
-    thread_.Reset(CreateThread(nullptr, 0, ThreadProc, this, CreateSuspend ? CREATE_SUSPENDED : 0, nullptr));
+    // A small stack: the exchange and the message box need far less than the
+    // program's 2 MB default, and Wine commits a thread's whole stack and frees
+    // it only when the next thread ends.
+    thread_.Reset(CreateThread(nullptr, kStackBytes, ThreadProc, this,
+                               STACK_SIZE_PARAM_IS_A_RESERVATION | (CreateSuspend ? CREATE_SUSPENDED : 0), nullptr));
     if (!thread_) throw Error(u"Cannot start the upload.");
     SetThreadPriority(thread_.Get(), THREAD_PRIORITY_ABOVE_NORMAL);
 }
