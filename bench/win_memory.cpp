@@ -3,10 +3,10 @@
 // its icon in the tray, committed private memory (a walk of its address
 // space, since Wine reports PrivateUsage as 0 for other processes) and the
 // working set, after start-up and, for Kadrix, after a number of captures.
-// Usage: kadrix_bench_win_memory <folder> [captures] [exe name, default Kadrix.exe] [upload host]
+// Usage: kadrix_bench_win_memory <folder> [captures] [exe name, default Kadrix.exe] [upload host] [uploads]
 // Prints one line: "start <ms> idle <MB> <MB> after <n> <MB> <MB>". With an
 // upload host (host:port of a running upload service), Settings.ini is set
-// to upload only, and 50 screenshots are taken and uploaded one after the
+// to upload only, and screenshots (50 unless given) are taken and uploaded one after the
 // other, each waited for until its success box shows; the line then ends
 // with "uploads <n> <MB> <MB>".
 #include <windows.h>
@@ -161,9 +161,9 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("start %.1f idle %.2f %.2f after %d %.2f %.2f", start, idle.privateMb, idle.workingSetMb, captures,
                 after.privateMb, after.workingSetMb);
     if (!uploadHost.empty()) {
-        constexpr int kUploads = 50;
+        const int uploads = argc > 5 ? _wtoi(argv[5]) : 50;
         int uploaded = 0;
-        while (uploaded < kUploads && CaptureAndUpload(overlay, pi.dwProcessId, uploaded)) ++uploaded;
+        while (uploaded < uploads && CaptureAndUpload(overlay, pi.dwProcessId, uploaded)) ++uploaded;
         Sleep(500);
         const Memory afterUploads = Measure(pi.hProcess);
         std::printf(" uploads %d %.2f %.2f", uploaded, afterUploads.privateMb, afterUploads.workingSetMb);
