@@ -107,6 +107,17 @@ double Grab(kadrix::win::DibSection24& dib, int w, int h) {
     return took;
 }
 
+// Puts a bitmap on the clipboard, which then owns it.
+void HandOver(HWND owner, HBITMAP bitmap) {
+    if (OpenClipboard(owner)) {
+        EmptyClipboard();
+        SetClipboardData(CF_BITMAP, bitmap);
+        CloseClipboard();
+    } else {
+        DeleteObject(bitmap);
+    }
+}
+
 // The least a clipboard capture can do: grab into a device bitmap and hand it over.
 double BareGrabToClipboard(HWND owner, int w, int h) {
     const double t0 = Now();
@@ -118,13 +129,7 @@ double BareGrabToClipboard(HWND owner, int w, int h) {
     SelectObject(memory, old);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    if (OpenClipboard(owner)) {
-        EmptyClipboard();
-        SetClipboardData(CF_BITMAP, bitmap);
-        CloseClipboard();
-    } else {
-        DeleteObject(bitmap);
-    }
+    HandOver(owner, bitmap);
     return Now() - t0;
 }
 
@@ -136,13 +141,7 @@ double BareHandOver(HWND owner, int w, int h) {
     HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
     ReleaseDC(nullptr, screen);
     const double t0 = Now();
-    if (OpenClipboard(owner)) {
-        EmptyClipboard();
-        SetClipboardData(CF_BITMAP, bitmap);
-        CloseClipboard();
-    } else {
-        DeleteObject(bitmap);
-    }
+    HandOver(owner, bitmap);
     return Now() - t0;
 }
 
