@@ -126,8 +126,9 @@ void TForm_Background::CopyAreaToClipboard(const Rect& area, const Rect& marks) 
                overlay.Top + area.Top, SRCCOPY);
         if (!marks.Empty()) {
             WindowDc own(Handle());
-            TransparentBlt(memory.Get(), marks.Left - area.Left, marks.Top - area.Top, marks.Width, marks.Height,
-                           own.Get(), marks.Left, marks.Top, marks.Width, marks.Height, kTransparentColor);
+            // gdi32's own function, which msimg32's TransparentBlt calls: no extra DLL.
+            GdiTransparentBlt(memory.Get(), marks.Left - area.Left, marks.Top - area.Top, marks.Width, marks.Height,
+                              own.Get(), marks.Left, marks.Top, marks.Width, marks.Height, kTransparentColor);
         }
     }
     ClipboardSession clipboard(Handle());
