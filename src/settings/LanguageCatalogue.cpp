@@ -87,9 +87,14 @@ void TForm_SettingsProgram::LoadLanguageList() {
     } while (FindNextFileW(search.Get(), &found));
 }
 
+int TForm_SettingsProgram::LanguageIndex(const std::u16string& file) const {
+    const auto found = std::find(languageFiles_.begin(), languageFiles_.end(), W(file));
+    return found == languageFiles_.end() ? -1 : static_cast<int>(found - languageFiles_.begin());
+}
+
 void TForm_SettingsProgram::SelectLanguage(const std::u16string& file) {
-    const auto chosen = std::find(languageFiles_.begin(), languageFiles_.end(), W(file));
-    languageFile_ = chosen == languageFiles_.end() ? std::wstring() : *chosen;
+    const int index = LanguageIndex(file);
+    languageFile_ = index < 0 ? std::wstring() : languageFiles_[static_cast<size_t>(index)];
 }
 
 // The picker lists the names, the hidden list box the files, in one order.

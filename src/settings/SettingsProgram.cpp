@@ -548,15 +548,8 @@ void TForm_SettingsProgram::SetControlValues(const SettingsValues& v) {
     SetChecked(RadioButton_Bmp, v.FormatSaveInFile == 1);
     CheckBox_SaveInFileClick();
 
-    // The first list entry with exactly this name, letter case included.
-    SendMessageW(ComboBox_ChooseLanguage, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
-    const auto count = static_cast<int>(SendMessageW(ListBox_LanguageFiles, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        if (ListItemText(ListBox_LanguageFiles, i) == W(v.LanguageFile)) {
-            SendMessageW(ComboBox_ChooseLanguage, CB_SETCURSEL, i, 0);
-            break;
-        }
-    }
+    // The picker lists the languages in the catalogue's order.
+    SendMessageW(ComboBox_ChooseLanguage, CB_SETCURSEL, static_cast<WPARAM>(LanguageIndex(v.LanguageFile)), 0);
 }
 
 void TForm_SettingsProgram::LoadSettings() {

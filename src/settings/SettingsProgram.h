@@ -66,7 +66,10 @@ private:
     // The settings as they stand: the controls once the window is made.
     kadrix::SettingsValues Current() const;
     void FillLanguagePicker();
-    // Chooses the first language whose file has exactly this name, letter case included; none if none has.
+    // The first language whose file has exactly this name, letter case
+    // included, in list order; -1 if none has.
+    int LanguageIndex(const std::u16string& file) const;
+    // Chooses that language; none if there is none.
     void SelectLanguage(const std::u16string& file);
     void FormShow();
     void FormClose();
