@@ -1,10 +1,9 @@
-// JPEG encoding and overlay composition at full-HD and 4K, the two steps of
-// the capture's hot path that core owns.
+// JPEG encoding and decoding at full-HD and 4K: the capture's hot step that
+// core owns, and the tray's copy of the last screenshot.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
-#include "image/Compose.h"
 #include "image/Jpeg.h"
 #include "support/ImagePatterns.h"  // bench targets do not see tests/
 
@@ -36,18 +35,5 @@ void BM_DecodeJpeg(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_DecodeJpeg)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
-
-void BM_LayKeyedOver(benchmark::State& state) {
-    const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
-    Image24 screen = kadrix::test::PatternedImage(w, h, 12);
-    const Image24 overlay = kadrix::test::MostlyGreenOverlay(w, h);
-    for (auto _ : state) {
-        kadrix::LayKeyedOver(screen, overlay);
-        benchmark::ClobberMemory();
-    }
-    state.counters["Mpix/s"] = benchmark::Counter(static_cast<double>(w) * h * state.iterations() / 1e6,
-                                                  benchmark::Counter::kIsRate);
-}
-BENCHMARK(BM_LayKeyedOver)->Args({1920, 1080})->Args({3840, 2160})->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include "core/Error.h"
 #include "image/Bmp.h"
-#include "image/Compose.h"
 #include "image/Jpeg.h"
 #include "image/ScreenshotFile.h"
 #include "overlay/Background.h"
@@ -27,16 +26,6 @@ namespace {
 
 constexpr size_t kMaxPictureFileBytes = 1u << 30;
 
-// Copies a rectangle of a DC into a DIB section with a plain source copy,
-// ready for its bits to be read.
-void Grab(const DibSection24& target, HDC source, int x, int y) {
-    MemoryDc memory(CreateCompatibleDC(source));
-    SelectObjectScope select(memory.Get(), target.Handle());
-    const auto view = target.View();
-    BitBlt(memory.Get(), 0, 0, view.width, view.height, source, x, y, SRCCOPY);
-    GdiFlush();
-}
-
 bool EndsWithIgnoreCase(const std::wstring& text, const wchar_t* suffix) {
     const size_t n = wcslen(suffix);
     return text.size() >= n && CompareStringOrdinal(text.c_str() + text.size() - n, static_cast<int>(n), suffix,
@@ -49,7 +38,6 @@ void TForm_Background::ScreenCaptureRect() {
     // Strokes still waiting for their frame are part of the picture.
     ApplySceneChanges();
     const Rect area = scene_->PaintBoxRect();
-    const auto& overlay = scene_->Bounds();
     // The strokes exist only as the overlay's own pixels; they are read
     // where strokes were drawn and where the eraser stands, not everywhere.
     std::vector<Rect> erasers;
@@ -61,79 +49,59 @@ void TForm_Background::ScreenCaptureRect() {
     const bool saveInFile = settings_.GetSaveInFile();
     const CapturePlan plan =
         PlanCapture(saveInFile, saveInFile ? settings_.GetFormatSaveInFile() : 0, settings_.GetUploadOnServer());
-    if (!plan.WriteFile && !plan.Upload) {
-        CopyAreaToClipboard(area, marks);
-        return;
-    }
 
-    DibSection24 screenImage(area.Width, area.Height);
-    {
-        WindowDc screen(nullptr);
-        Grab(screenImage, screen.Get(), overlay.Left + area.Left, overlay.Top + area.Top);
-    }
-    if (!marks.Empty()) {
-        DibSection24 overlayImage(marks.Width, marks.Height);
-        WindowDc own(Handle());
-        Grab(overlayImage, own.Get(), marks.Left, marks.Top);
-        ImageView24 under = screenImage.View();
-        under.data = under.Row(marks.Top - area.Top) + (marks.Left - area.Left) * 3;
-        under.width = marks.Width;
-        under.height = marks.Height;
-        LayKeyedOver(under, overlayImage.View());
-    }
-    const ConstImageView24 image = screenImage.View();
+    Bitmap bitmap = GrabArea(area, marks);
+    if (plan.WriteFile || plan.Upload) {
+        const Image24 picture = ReadDeviceBitmap(bitmap.Get(), area.Width, area.Height);
+        const ConstImageView24 image = picture.View();
 
-    std::optional<std::string> jpeg;  // encoded once, shared by the file and the upload
-    if (plan.NeedJpeg) jpeg = EncodeJpeg(image);
+        std::optional<std::string> jpeg;  // encoded once, shared by the file and the upload
+        if (plan.NeedJpeg) jpeg = EncodeJpeg(image);
 
-    if (plan.WriteFile) {
-        const std::wstring savePath = settings_.GetSavePath();
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        const LocalDateTime stamp{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
-        const bool asJpeg = plan.Format == ScreenshotFormat::Jpeg;
-        // Never replaces a screenshot taken earlier in the same second.
-        const std::wstring fileName = W(FreeScreenshotFileName(
-            U(savePath), stamp, asJpeg ? 0 : 1, [](const std::u16string& path) {
-                return GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str())) != INVALID_FILE_ATTRIBUTES;
-            }));
-        WriteFileSafely(fileName, asJpeg ? *jpeg : EncodeBmp(image));
-        PathLastImage = fileName;
+        if (plan.WriteFile) {
+            const std::wstring savePath = settings_.GetSavePath();
+            SYSTEMTIME now;
+            GetLocalTime(&now);
+            const LocalDateTime stamp{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+            const bool asJpeg = plan.Format == ScreenshotFormat::Jpeg;
+            // Never replaces a screenshot taken earlier in the same second.
+            const std::wstring fileName = W(FreeScreenshotFileName(
+                U(savePath), stamp, asJpeg ? 0 : 1, [](const std::u16string& path) {
+                    return GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str())) !=
+                           INVALID_FILE_ATTRIBUTES;
+                }));
+            WriteFileSafely(fileName, asJpeg ? *jpeg : EncodeBmp(image));
+            PathLastImage = fileName;
+        }
+        if (plan.Upload) StartUpload(*jpeg);
     }
-
-    if (plan.Upload) StartUpload(*jpeg);
     if (plan.Clipboard) {
-        Bitmap bitmap = CreateDeviceBitmap(image);
         ClipboardSession clipboard(Handle());
         clipboard.Empty();
         clipboard.SetBitmap(bitmap.Release());
     }
 }
 
-// Only the clipboard wants the picture: the system copies the screen into a
-// bitmap of its own format and lays the strokes over it, the overlay's key
-// colour see-through, and the bitmap is handed over as it is. No pixel passes
-// through the program.
-void TForm_Background::CopyAreaToClipboard(const Rect& area, const Rect& marks) {
+// The system copies the screen into a bitmap of its own format and lays the
+// strokes over it, the overlay's key colour see-through: the bitmap the
+// clipboard wants, made without passing pixels through the program. The file
+// and the upload read their 24-bit pixels from it.
+Bitmap TForm_Background::GrabArea(const Rect& area, const Rect& marks) {
     const auto& overlay = scene_->Bounds();
     WindowDc screen(nullptr);
     Bitmap bitmap(CreateCompatibleBitmap(screen.Get(), area.Width, area.Height));
     if (!bitmap) throw Error(u"Not enough memory for the screenshot.");
-    {
-        MemoryDc memory(CreateCompatibleDC(screen.Get()));
-        SelectObjectScope select(memory.Get(), bitmap.Get());
-        BitBlt(memory.Get(), 0, 0, area.Width, area.Height, screen.Get(), overlay.Left + area.Left,
-               overlay.Top + area.Top, SRCCOPY);
-        if (!marks.Empty()) {
-            WindowDc own(Handle());
-            // gdi32's own function, which msimg32's TransparentBlt calls: no extra DLL.
-            GdiTransparentBlt(memory.Get(), marks.Left - area.Left, marks.Top - area.Top, marks.Width, marks.Height,
-                              own.Get(), marks.Left, marks.Top, marks.Width, marks.Height, kTransparentColor);
-        }
+    MemoryDc memory(CreateCompatibleDC(screen.Get()));
+    SelectObjectScope select(memory.Get(), bitmap.Get());
+    BitBlt(memory.Get(), 0, 0, area.Width, area.Height, screen.Get(), overlay.Left + area.Left,
+           overlay.Top + area.Top, SRCCOPY);
+    if (!marks.Empty()) {
+        WindowDc own(Handle());
+        // gdi32's own function, which msimg32's TransparentBlt calls: no extra DLL.
+        GdiTransparentBlt(memory.Get(), marks.Left - area.Left, marks.Top - area.Top, marks.Width, marks.Height,
+                          own.Get(), marks.Left, marks.Top, marks.Width, marks.Height, kTransparentColor);
     }
-    ClipboardSession clipboard(Handle());
-    clipboard.Empty();
-    clipboard.SetBitmap(bitmap.Release());
+    return bitmap;
 }
 
 void TForm_Background::StartUpload(const std::string& jpeg) {

@@ -19,13 +19,6 @@ BITMAPINFO Header24(int width, int height) {
 
 }  // namespace
 
-DibSection24::DibSection24(int width, int height) : width_(width), height_(height) {
-    if (!IsImageSizeAllowed(width, height)) throw Error(u"The selected area is too large.");
-    const BITMAPINFO info = Header24(width, height);
-    bitmap_.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
-    if (!bitmap_ || !bits_) throw Error(u"Not enough memory for the screenshot.");
-}
-
 Bitmap CreateDeviceBitmap(ConstImageView24 image) {
     WindowDc screen(nullptr);
     BITMAPINFO info = Header24(image.width, image.height);
@@ -34,6 +27,16 @@ Bitmap CreateDeviceBitmap(ConstImageView24 image) {
     Bitmap bitmap(CreateDIBitmap(screen.Get(), &info.bmiHeader, CBM_INIT, bits, &info, DIB_RGB_COLORS));
     if (!bitmap) throw Error(u"Not enough memory for the screenshot.");
     return bitmap;
+}
+
+Image24 ReadDeviceBitmap(HBITMAP bitmap, int width, int height) {
+    if (!IsImageSizeAllowed(width, height)) throw Error(u"The selected area is too large.");
+    Image24 image(width, height);
+    BITMAPINFO info = Header24(width, height);
+    WindowDc screen(nullptr);
+    if (GetDIBits(screen.Get(), bitmap, 0, height, image.Data(), &info, DIB_RGB_COLORS) == 0)
+        throw Error(u"Not enough memory for the screenshot.");
+    return image;
 }
 
 }  // namespace kadrix::win

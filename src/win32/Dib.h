@@ -1,5 +1,6 @@
 #pragma once
-// 24-bit top-down DIB sections whose memory core reads and writes directly.
+// Device bitmaps, the clipboard's picture format, and the 24-bit images core
+// works on.
 #include <windows.h>
 
 #include "image/Image24.h"
@@ -7,21 +8,11 @@
 
 namespace kadrix::win {
 
-class DibSection24 {
-public:
-    DibSection24(int width, int height);
-    HBITMAP Handle() const { return bitmap_.Get(); }
-    ImageView24 View() const { return {static_cast<std::uint8_t*>(bits_), width_, height_, Stride24(width_)}; }
-
-private:
-    Bitmap bitmap_;
-    void* bits_ = nullptr;
-    int width_;
-    int height_;
-};
-
 // A device-dependent bitmap of the screen's format holding the image, as the
 // clipboard's CF_BITMAP format wants it.
 Bitmap CreateDeviceBitmap(ConstImageView24 image);
+
+// The pixels of a device bitmap, which no DC may have selected, as a 24-bit image.
+Image24 ReadDeviceBitmap(HBITMAP bitmap, int width, int height);
 
 }  // namespace kadrix::win

@@ -41,19 +41,4 @@ inline Image24 PatternedImage(int width, int height, int noise, std::uint32_t se
     return image;
 }
 
-// Pure green with a few red strokes, as the overlay of a capture with drawing.
-inline Image24 MostlyGreenOverlay(int width, int height) {
-    Image24 image(width, height);
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* p = image.Row(y);
-        for (int x = 0; x < width; ++x, p += 3) {
-            const bool stroke = (x - y / 2 >= 100 && x - y / 2 < 103) || (y >= height / 2 && y < height / 2 + 3);
-            p[0] = 0;
-            p[1] = stroke ? 0 : 255;
-            p[2] = stroke ? 255 : 0;
-        }
-    }
-    return image;
-}
-
 }  // namespace kadrix::test
