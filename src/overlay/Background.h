@@ -53,7 +53,7 @@ public:
 
     void ScreenCaptureRect();
     // area, marks: the drawing area and where the strokes are, in overlay coordinates.
-    kadrix::win::Bitmap GrabArea(const kadrix::Rect& area, const kadrix::Rect& marks);
+    void GrabArea(HBITMAP target, const kadrix::Rect& area, const kadrix::Rect& marks);
     void StartUpload(const std::string& jpeg);
 
     // What the settings side drives.

@@ -50,10 +50,26 @@ void TForm_Background::ScreenCaptureRect() {
     const CapturePlan plan =
         PlanCapture(saveInFile, saveInFile ? settings_.GetFormatSaveInFile() : 0, settings_.GetUploadOnServer());
 
-    Bitmap bitmap = GrabArea(area, marks);
+    // The clipboard wants a bitmap of the screen's own format, the file and the
+    // upload 24-bit pixels. With the clipboard the grab goes into the former
+    // and the pixels are read from it; without, straight into the latter.
+    Bitmap bitmap;
+    if (plan.Clipboard) {
+        bitmap = NewDeviceBitmap(area.Width, area.Height);
+        GrabArea(bitmap.Get(), area, marks);
+    }
     if (plan.WriteFile || plan.Upload) {
-        const Image24 picture = ReadDeviceBitmap(bitmap.Get(), area.Width, area.Height);
-        const ConstImageView24 image = picture.View();
+        std::optional<DibSection24> grabbed;
+        Image24 read;
+        ConstImageView24 image;
+        if (plan.Clipboard) {
+            read = ReadDeviceBitmap(bitmap.Get(), area.Width, area.Height);
+            image = read.View();
+        } else {
+            grabbed.emplace(area.Width, area.Height);
+            GrabArea(grabbed->Handle(), area, marks);
+            image = grabbed->View();
+        }
 
         std::optional<std::string> jpeg;  // encoded once, shared by the file and the upload
         if (plan.NeedJpeg) jpeg = EncodeJpeg(image);
@@ -82,17 +98,15 @@ void TForm_Background::ScreenCaptureRect() {
     }
 }
 
-// The system copies the screen into a bitmap of its own format and lays the
-// strokes over it, the overlay's key colour see-through: the bitmap the
-// clipboard wants, made without passing pixels through the program. The file
-// and the upload read their 24-bit pixels from it.
-Bitmap TForm_Background::GrabArea(const Rect& area, const Rect& marks) {
+// Copies the drawing area of the screen into target, a bitmap of the area's
+// size not selected into any DC, and lays the strokes over it with the
+// overlay's key colour see-through. The system does both; no pixel passes
+// through the program.
+void TForm_Background::GrabArea(HBITMAP target, const Rect& area, const Rect& marks) {
     const auto& overlay = scene_->Bounds();
     WindowDc screen(nullptr);
-    Bitmap bitmap(CreateCompatibleBitmap(screen.Get(), area.Width, area.Height));
-    if (!bitmap) throw Error(u"Not enough memory for the screenshot.");
     MemoryDc memory(CreateCompatibleDC(screen.Get()));
-    SelectObjectScope select(memory.Get(), bitmap.Get());
+    SelectObjectScope select(memory.Get(), target);
     BitBlt(memory.Get(), 0, 0, area.Width, area.Height, screen.Get(), overlay.Left + area.Left,
            overlay.Top + area.Top, SRCCOPY);
     if (!marks.Empty()) {
@@ -101,7 +115,7 @@ Bitmap TForm_Background::GrabArea(const Rect& area, const Rect& marks) {
         GdiTransparentBlt(memory.Get(), marks.Left - area.Left, marks.Top - area.Top, marks.Width, marks.Height,
                           own.Get(), marks.Left, marks.Top, marks.Width, marks.Height, kTransparentColor);
     }
-    return bitmap;
+    GdiFlush();  // a DIB section's bits are read next
 }
 
 void TForm_Background::StartUpload(const std::string& jpeg) {

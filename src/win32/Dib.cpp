@@ -19,6 +19,21 @@ BITMAPINFO Header24(int width, int height) {
 
 }  // namespace
 
+DibSection24::DibSection24(int width, int height) : width_(width), height_(height) {
+    if (!IsImageSizeAllowed(width, height)) throw Error(u"The selected area is too large.");
+    const BITMAPINFO info = Header24(width, height);
+    bitmap_.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
+    if (!bitmap_ || !bits_) throw Error(u"Not enough memory for the screenshot.");
+}
+
+Bitmap NewDeviceBitmap(int width, int height) {
+    if (!IsImageSizeAllowed(width, height)) throw Error(u"The selected area is too large.");
+    WindowDc screen(nullptr);
+    Bitmap bitmap(CreateCompatibleBitmap(screen.Get(), width, height));
+    if (!bitmap) throw Error(u"Not enough memory for the screenshot.");
+    return bitmap;
+}
+
 Bitmap CreateDeviceBitmap(ConstImageView24 image) {
     WindowDc screen(nullptr);
     BITMAPINFO info = Header24(image.width, image.height);
@@ -30,7 +45,6 @@ Bitmap CreateDeviceBitmap(ConstImageView24 image) {
 }
 
 Image24 ReadDeviceBitmap(HBITMAP bitmap, int width, int height) {
-    if (!IsImageSizeAllowed(width, height)) throw Error(u"The selected area is too large.");
     Image24 image(width, height);
     BITMAPINFO info = Header24(width, height);
     WindowDc screen(nullptr);

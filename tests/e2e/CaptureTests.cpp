@@ -140,6 +140,8 @@ TEST_F(CaptureFixture, CopyLastScreenshotRereadsTheFile) {
     std::string bytes;
     ASSERT_TRUE(WaitFor([&] { return (bytes = ReadFile(file)).size() > 54; }));
     const auto saved = kadrix::DecodeBmp(bytes);
+    // With no clipboard to feed, the grab goes straight into 24-bit pixels: the same picture.
+    ExpectShotOfTheArea(saved);
     EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP)) << "with uploading on the image is not put on the clipboard";
     // No upload service is set: the upload says so in its own box.
     std::vector<MessageBoxInfo> uploadBox;
