@@ -53,7 +53,6 @@ Bitmap Dib32(const Image32& image) {
 void TForm_SettingsProgram::LoadLanguageList() {
     languageFiles_.clear();
     languageNames_.clear();
-    flagPictures_.clear();
     const std::wstring folder = appFolder_ + W(kLanguagesFolder);
     WIN32_FIND_DATAW found{};
     FindHandle search(FindFirstFileW((folder + L"*.ini").c_str(), &found));
@@ -73,10 +72,16 @@ void TForm_SettingsProgram::LoadLanguageList() {
         const std::wstring display = W(ini->ReadString(key.Section, key.Key, u"Русский"));
         languageFiles_.push_back(name);
         languageNames_.push_back(display);
+    } while (FindNextFileW(search.Get(), &found));
+}
 
+void TForm_SettingsProgram::LoadFlags() {
+    flagPictures_.clear();
+    const std::wstring folder = appFolder_ + W(kLanguagesFolder) + L"Flags\\";
+    for (const std::wstring& name : languageFiles_) {
         // A flag that cannot be read leaves its language without one; the
         // rest of the list and of the window's creation go on.
-        const std::wstring flagPath = folder + L"Flags\\" + name.substr(0, name.size() - 4) + L".png";
+        const std::wstring flagPath = folder + name.substr(0, name.size() - 4) + L".png";
         std::optional<Image32> flag;
         try {
             if (const auto bytes = ReadFileBytes(flagPath, kMaxFlagFileBytes)) flag = DecodePng(*bytes);
@@ -84,7 +89,7 @@ void TForm_SettingsProgram::LoadLanguageList() {
             ReportError(L"The flag \"" + flagPath + L"\" cannot be shown.\r\n" + CurrentExceptionText());
         }
         flagPictures_.push_back(std::move(flag));
-    } while (FindNextFileW(search.Get(), &found));
+    }
 }
 
 int TForm_SettingsProgram::LanguageIndex(const std::u16string& file) const {

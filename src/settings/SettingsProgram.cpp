@@ -265,6 +265,14 @@ void TForm_SettingsProgram::Load() {
     Guarded([this] { ApplyLanguage(); });
 }
 
+void TForm_SettingsProgram::FinishLoad() {
+    if (loadedFile_) {
+        Guarded([this] { WriteFileSafely(SettingsPath(), SettingsFileBytes(*loadedFile_)); });
+        loadedFile_.reset();
+    }
+    LoadFlags();
+}
+
 void TForm_SettingsProgram::ShowPage(int index) {
     SendMessageW(PageControl, TCM_SETCURSEL, index, 0);
     ShowWindow(TabSheet_ParametersProgram, index == 0 ? SW_SHOW : SW_HIDE);
@@ -567,7 +575,8 @@ void TForm_SettingsProgram::LoadSettings() {
     loadError_.reset();
     values_ = ReadSettings(file, U(appFolder_));
     SelectLanguage(values_.LanguageFile);
-    WriteFileSafely(SettingsPath(), SettingsFileBytes(file));
+    // Written back by FinishLoad, once the tray icon shows.
+    loadedFile_ = std::move(file);
 }
 
 void TForm_SettingsProgram::SaveSettings() {

@@ -26,6 +26,9 @@ public:
     // Reads the language list and Settings.ini, applies the hot key and the
     // autorun entry, and puts the language's texts on the overlay and tray.
     void Load();
+    // What start-up still owes once the tray icon shows: Settings.ini written
+    // back as read, the language flags decoded.
+    void FinishLoad();
     // Makes the window, its controls holding what Load read.
     // owner: the main window, so that the settings window has no taskbar button of its own.
     void Create(HWND owner);
@@ -45,6 +48,7 @@ public:
     kadrix::IniFile GetLanguage() const override;
 
     void LoadLanguageList();
+    void LoadFlags();
     void LoadSettings();
     void SaveSettings();
     void ApplySettings();
@@ -113,6 +117,8 @@ private:
     // Per language: its image in ImageList_FlagsCountries, -1 without a flag.
     std::vector<int> flagImages_;
     kadrix::win::ImageList ImageList_FlagsCountries;
+    // Settings.ini as Load read it, until FinishLoad writes it back.
+    std::optional<kadrix::IniFile> loadedFile_;
     // Why Settings.ini could not be read at start-up; nothing is saved then.
     std::optional<std::wstring> loadError_;
     // The hot key last reported as taken, so that it is said once.

@@ -15,6 +15,7 @@ ProgramWindows::ProgramWindows(const std::wstring& appFolder)
     // the first capture does not need, are made.
     settings.Load();
     background.ShowTrayIcon();
+    settings.FinishLoad();
     about.Create(background.Handle());
     settings.Create(background.Handle());
 }

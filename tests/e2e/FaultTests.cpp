@@ -430,6 +430,11 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
             std::printf("[ fault    ] %s, at start-up: %s\n", c.name, Narrow(text).c_str());
         }
         ASSERT_TRUE(WaitFor([] { return TrayIconPoint().has_value(); }, 20s)) << "no tray icon";
+        // Start-up goes on after the icon shows (Settings.ini written back,
+        // the settings window made last): the fault comes after it.
+        ASSERT_TRUE(WaitFor([&] { return Kadrix::FindProcessWindow(r.k.Pid(), L"TForm_SettingsProgram") != nullptr; },
+                            20s))
+            << "start-up did not finish";
 
         if (c.action == Action::CopyLast) {
             r.Capture();
