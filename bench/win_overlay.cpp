@@ -20,6 +20,7 @@
 #include "shell/ProgramWindows.h"
 #include "support/TempFolder.h"
 #include "win32/Clock.h"
+#include "win32/Dib.h"
 #include "win32/Files.h"
 #include "win32/WinText.h"
 
@@ -91,30 +92,8 @@ struct Forms {
     TForm_Background& Overlay() { return forms->background; }
 };
 
-// A 24-bit top-down DIB section: the least a grab needs for 24-bit pixels.
-class Dib24 {
-public:
-    Dib24(int w, int h) : w_(w), h_(h) {
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-        bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-    }
-    ~Dib24() { DeleteObject(bitmap_); }
-    Dib24(const Dib24&) = delete;
-    Dib24& operator=(const Dib24&) = delete;
-    HBITMAP Handle() const { return bitmap_; }
-    kadrix::ConstImageView24 View() const {
-        return {static_cast<const std::uint8_t*>(bits_), w_, h_, kadrix::Stride24(w_)};
-    }
-
-private:
-    HBITMAP bitmap_ = nullptr;
-    void* bits_ = nullptr;
-    int w_, h_;
-};
-
 // The bare grab: a w x h area of the screen copied into a DIB section.
-double Grab(const Dib24& dib, int w, int h) {
+double Grab(const kadrix::win::DibSection24& dib, int w, int h) {
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HGDIOBJ old = SelectObject(memory, dib.Handle());
@@ -208,27 +187,20 @@ void EnterRows(const char* output, const std::string& section, int screenW, int 
                 floor.push_back(BareGrabToClipboard(overlay, size.w, size.h));
                 continue;
             }
-            Dib24 dib(size.w, size.h);
+            kadrix::win::DibSection24 dib(size.w, size.h);
             double bare = Grab(dib, size.w, size.h);
             double t1 = Now();
-            if (std::string(output) == "default") {
-                // The file and the upload worker's start against grab and encode alone.
-                const std::string jpeg = kadrix::EncodeJpeg(dib.View());
-                bare += Now() - t1;
-                flushedWrite.push_back(BareWrite(f.shots + L"bare.jpg", jpeg, true));
-                floor.push_back(bare);
-                continue;
-            }
-            if (std::string(output) == "jpeg") {
-                const std::string jpeg = kadrix::EncodeJpeg(dib.View());
-                bare += Now() - t1;
-                flushedWrite.push_back(BareWrite(f.shots + L"bare.jpg", jpeg, true));
-            } else {
+            if (std::string(output) == "bmp") {
                 const std::string bmp = kadrix::EncodeBmp(dib.View());
                 bare += Now() - t1;
                 bare += BareWrite(f.shots + L"bare.bmp", bmp);
+            } else {
+                const std::string jpeg = kadrix::EncodeJpeg(dib.View());
+                bare += Now() - t1;
+                flushedWrite.push_back(BareWrite(f.shots + L"bare.jpg", jpeg, true));
             }
-            bare += BareHandOver(overlay, size.w, size.h);
+            // With uploading on (the default settings) the clipboard is left alone.
+            if (std::string(output) != "default") bare += BareHandOver(overlay, size.w, size.h);
             floor.push_back(bare);
         }
         std::printf("Enter to %s %dx%d: %.1f ms; floor %.1f ms; ratio %.2f\n", output, size.w, size.h, Median(capture),

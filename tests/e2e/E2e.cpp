@@ -168,8 +168,7 @@ void Kadrix::StartAndWaitReady(UINT hotKeyModifiers, UINT hotKey) {
     // one probe of the hot key: a probe takes the key for a moment, and taken
     // while Kadrix registers it, it would make Kadrix's registration fail.
     Require(WaitForInputIdle(process_.hProcess, 10000) == 0, "Kadrix did not reach its message loop");
-    Require(WaitFor([&] { return MainWindow() && FindProcessWindow(Pid(), L"TForm_SettingsProgram"); }),
-            "Kadrix's windows were not created");
+    Require(WaitFor([&] { return WindowsCreated(); }), "Kadrix's windows were not created");
     Require(WaitFor([&] { return FileExists(SettingsPath()); }), "Kadrix did not write Settings.ini");
     Require(WaitFor([] { return TrayIconPoint().has_value(); }), "no tray icon showed");
     Require(HotKeyTaken(hotKeyModifiers, hotKey), "the screenshot hot key is not registered");

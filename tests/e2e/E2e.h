@@ -64,6 +64,8 @@ public:
     std::optional<DWORD> WaitExit(std::chrono::milliseconds timeout = 10s);
     // The main window, found by class among this process's windows.
     HWND MainWindow() const { return FindProcessWindow(Pid(), L"TForm_Background"); }
+    // The overlay and the settings window, which start-up makes last, both exist.
+    bool WindowsCreated() const { return MainWindow() && FindProcessWindow(Pid(), L"TForm_SettingsProgram"); }
 
     static HWND FindProcessWindow(DWORD pid, const wchar_t* cls, bool visibleOnly = false);
     static std::vector<HWND> ProcessWindows(DWORD pid, const wchar_t* cls, bool visibleOnly);

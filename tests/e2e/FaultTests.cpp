@@ -432,9 +432,7 @@ TEST(Fault, EachFaultIsSaidClearlyLosesNothingAndLeavesKadrixWorking) {
         ASSERT_TRUE(WaitFor([] { return TrayIconPoint().has_value(); }, 20s)) << "no tray icon";
         // Start-up goes on after the icon shows (Settings.ini written back,
         // the settings window made last): the fault comes after it.
-        ASSERT_TRUE(WaitFor([&] { return Kadrix::FindProcessWindow(r.k.Pid(), L"TForm_SettingsProgram") != nullptr; },
-                            20s))
-            << "start-up did not finish";
+        ASSERT_TRUE(WaitFor([&] { return r.k.WindowsCreated(); }, 20s)) << "start-up did not finish";
 
         if (c.action == Action::CopyLast) {
             r.Capture();
