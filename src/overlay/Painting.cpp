@@ -217,22 +217,28 @@ void TForm_Background::OnPaint() {
         ~EndPaintScope() { EndPaint(hwnd, ps); }
     } endPaint{Handle(), &ps};
     if (rects.empty()) rects.push_back(ps.rcPaint);
-    RECT client;
-    GetClientRect(Handle(), &client);
-    // One back buffer the size of the overlay, made at the first paint of a
-    // capture and reused by every paint until it closes.
-    HDC back = backBuffer_.Ensure(dc, client.right, client.bottom);
+    // While the overlay is fully transparent (the first frame of a capture,
+    // painted before the fade-in starts) a half-painted frame cannot show:
+    // paint straight into the window. Otherwise through one back buffer the
+    // size of the overlay, made at the first paint that needs it and reused
+    // by every paint until the capture closes.
+    HDC target = dc;
+    if (opacity_ != 0) {
+        RECT client;
+        GetClientRect(Handle(), &client);
+        target = backBuffer_.Ensure(dc, client.right, client.bottom);
+    }
     for (const RECT& clip : rects) {
         const int width = clip.right - clip.left;
         const int height = clip.bottom - clip.top;
         if (width <= 0 || height <= 0) continue;
         ++painted_.Paints;
         painted_.Pixels += static_cast<unsigned long long>(width) * height;
-        const int saved = SaveDC(back);
-        IntersectClipRect(back, clip.left, clip.top, clip.right, clip.bottom);
-        PaintTo(back, clip);
-        RestoreDC(back, saved);
-        BitBlt(dc, clip.left, clip.top, width, height, back, clip.left, clip.top, SRCCOPY);
+        const int saved = SaveDC(target);
+        IntersectClipRect(target, clip.left, clip.top, clip.right, clip.bottom);
+        PaintTo(target, clip);
+        RestoreDC(target, saved);
+        if (target != dc) BitBlt(dc, clip.left, clip.top, width, height, target, clip.left, clip.top, SRCCOPY);
     }
 }
 

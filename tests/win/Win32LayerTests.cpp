@@ -204,13 +204,21 @@ TEST(Overlay, AltF4GivesUpTheCaptureAndKeepsTheProgram) {
     EXPECT_FALSE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "Alt+F4 must not end the program";
 }
 
-TEST(Overlay, TheBackBufferLivesOnlyWhileACaptureIsOpen) {
+TEST(Overlay, TheBackBufferLivesOnlyWhileACaptureIsShown) {
+    constexpr UINT_PTR kFadeTimer = 2;  // the overlay's fade-in steps
     const testsupport::TempFolder folder;
     ProgramWindows forms(folder.Path());
     HWND hwnd = forms.background.Handle();
     for (int i = 0; i < 3; ++i) {
         SetCursorPos(400 + i, 300);
         SendMessageW(hwnd, WM_HOTKEY, kHotKeyScreenshot, 0);
+        // The first frame is painted while the overlay is still fully
+        // transparent, straight into the window.
+        UpdateWindow(hwnd);
+        EXPECT_FALSE(forms.background.HoldsBackBuffer());
+        // Once the fade-in has begun, paints go through the back buffer.
+        SendMessageW(hwnd, WM_TIMER, kFadeTimer, 0);
+        InvalidateRect(hwnd, nullptr, FALSE);
         UpdateWindow(hwnd);
         ASSERT_TRUE(forms.background.HoldsBackBuffer());
         SendMessageW(hwnd, WM_HOTKEY, kHotKeyEsc, 0);
