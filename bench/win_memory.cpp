@@ -10,6 +10,7 @@
 // other, each waited for until its success box shows; the line then ends
 // with "uploads <n> <MB> <MB>".
 #include <windows.h>
+#include <tlhelp32.h>
 #include <psapi.h>
 
 #include <cstdio>
@@ -76,6 +77,20 @@ bool TrayShown() {
     return tray && IsWindowVisible(tray);
 }
 
+
+// The number of threads the process runs.
+int ThreadCount(DWORD pid) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == pid) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
 
 // The message boxes the program shows.
 std::vector<HWND> Boxes(DWORD pid) {
@@ -147,6 +162,7 @@ int wmain(int argc, wchar_t** argv) {
     WaitFor([&] { return (overlay = FindMain(pi.dwProcessId)) != nullptr; });
     Sleep(500);  // let start-up settle before the first reading
     const Memory idle = Measure(pi.hProcess);
+    const int idleThreads = ThreadCount(pi.dwProcessId);
     for (int i = 0; i < captures; ++i) {
         SetCursorPos(300 + i, 300);
         PostMessageW(overlay, WM_HOTKEY, 1, 0);
@@ -164,6 +180,9 @@ int wmain(int argc, wchar_t** argv) {
         const int uploads = argc > 5 ? _wtoi(argv[5]) : 50;
         int uploaded = 0;
         while (uploaded < uploads && CaptureAndUpload(overlay, pi.dwProcessId, uploaded)) ++uploaded;
+        // Each upload runs in a thread of its own, which ends once its box is
+        // gone; under Wine a box's thread goes on some 2 s after the box hides.
+        WaitFor([&] { return ThreadCount(pi.dwProcessId) <= idleThreads; });
         Sleep(500);
         const Memory afterUploads = Measure(pi.hProcess);
         std::printf(" uploads %d %.2f %.2f", uploaded, afterUploads.privateMb, afterUploads.workingSetMb);
