@@ -146,8 +146,8 @@ double BareHandOver(HWND owner, int w, int h) {
     return Now() - t0;
 }
 
-// The least a BMP file can cost: the encoding and one plain write; with
-// flushed, also the flush to disk every screenshot file gets.
+// One write of a file's bytes; with flushed, also the flush to disk every
+// screenshot file gets.
 double BareWrite(const std::wstring& path, const std::string& bytes, bool flushed = false) {
     const double t0 = Now();
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -168,7 +168,7 @@ void EnterRows(const char* output, const std::string& section, int screenW, int 
     };
     for (Size size : {Size{1920, 1080}, Size{3840, 2160}}) {
         if (size.w > screenW || size.h > screenH) continue;
-        std::vector<double> capture, floor, flushedWrite;
+        std::vector<double> capture, floor, plainWrite, flushedWrite;
         for (int i = 0; i < 5; ++i) {
             // The drawing area lies one pixel inside the frame; frames on the
             // monitor's edges reach its edge pixels.
@@ -182,33 +182,38 @@ void EnterRows(const char* output, const std::string& section, int screenW, int 
             const double t0 = Now();
             f.Overlay().ScreenCaptureRect();
             capture.push_back(Now() - t0);
-            Send(overlay, WM_HOTKEY, 3);
 
+            // The floors are measured with the overlay still on the screen, as
+            // it is when Enter is pressed.
             if (std::string(output) == "clipboard") {
                 floor.push_back(BareGrabToClipboard(overlay, size.w, size.h));
+                Send(overlay, WM_HOTKEY, 3);
                 continue;
             }
             kadrix::win::DibSection24 dib(size.w, size.h);
             double bare = Grab(dib, size.w, size.h);
-            double t1 = Now();
-            if (std::string(output) == "bmp") {
-                const std::string bmp = kadrix::EncodeBmp(dib.View());
-                bare += Now() - t1;
-                bare += BareWrite(f.shots + L"bare.bmp", bmp);
-            } else {
-                const std::string jpeg = kadrix::EncodeJpeg(dib.View());
-                bare += Now() - t1;
-                flushedWrite.push_back(BareWrite(f.shots + L"bare.jpg", jpeg, true));
-            }
+            const double t1 = Now();
+            const bool bmp = std::string(output) == "bmp";
+            const std::string bytes = bmp ? kadrix::EncodeBmp(dib.View()) : kadrix::EncodeJpeg(dib.View());
+            bare += Now() - t1;
+            // The file's write, plain and flushed to disk as every screenshot
+            // is; which goes first alternates, since the first write after the
+            // capture's own often pays for the disk's backlog.
+            const std::wstring bareFile = f.shots + (bmp ? L"bare.bmp" : L"bare.jpg");
+            if (i % 2) flushedWrite.push_back(BareWrite(bareFile, bytes, true));
+            plainWrite.push_back(BareWrite(bareFile, bytes));
+            if (i % 2 == 0) flushedWrite.push_back(BareWrite(bareFile, bytes, true));
             // With uploading on (the default settings) the clipboard is left alone.
             if (std::string(output) != "default") bare += BareHandOver(overlay, size.w, size.h);
             floor.push_back(bare);
+            Send(overlay, WM_HOTKEY, 3);
         }
-        std::printf("Enter to %s %dx%d: %.1f ms; floor %.1f ms; ratio %.2f\n", output, size.w, size.h, Median(capture),
-                    Median(floor), Median(capture) / Median(floor));
+        std::printf("Enter to %s %dx%d: %.1f ms; floor without the file's write %.1f ms; the write %.1f ms, "
+                    "flushed %.1f ms\n",
+                    output, size.w, size.h, Median(capture), Median(floor),
+                    plainWrite.empty() ? 0.0 : Median(plainWrite), flushedWrite.empty() ? 0.0 : Median(flushedWrite));
         std::printf("row enter_%s_%d %.2f %.2f", output, size.h, Median(capture), Median(floor));
-        // The file's own write, flushed to disk as every screenshot is.
-        if (!flushedWrite.empty()) std::printf(" %.2f", Median(flushedWrite));
+        if (!flushedWrite.empty()) std::printf(" %.2f %.2f", Median(plainWrite), Median(flushedWrite));
         std::printf("\n");
     }
 }
