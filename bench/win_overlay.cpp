@@ -93,19 +93,19 @@ struct Forms {
     TForm_Background& Overlay() { return forms->background; }
 };
 
-// The bare grab: a w x h area of the screen copied into a DIB section.
+// The bare grab: a w x h area of the screen copied into a DIB section, the
+// DCs it takes included, as in the clipboard's floor.
 double Grab(const kadrix::win::DibSection24& dib, int w, int h) {
+    const double t0 = Now();
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HGDIOBJ old = SelectObject(memory, dib.Handle());
-    const double t0 = Now();
     BitBlt(memory, 0, 0, w, h, screen, 11, 11, SRCCOPY);
     GdiFlush();
-    const double took = Now() - t0;
     SelectObject(memory, old);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return took;
+    return Now() - t0;
 }
 
 // Puts a bitmap on the clipboard, which then owns it.
@@ -190,8 +190,10 @@ void EnterRows(const char* output, const std::string& section, int screenW, int 
                 Send(overlay, WM_HOTKEY, 3);
                 continue;
             }
+            // Like the clipboard's floor, it makes the bitmap it grabs into.
+            const double made = Now();
             kadrix::win::DibSection24 dib(size.w, size.h);
-            double bare = Grab(dib, size.w, size.h);
+            double bare = Now() - made + Grab(dib, size.w, size.h);
             const double t1 = Now();
             const bool bmp = std::string(output) == "bmp";
             const std::string bytes = bmp ? kadrix::EncodeBmp(dib.View()) : kadrix::EncodeJpeg(dib.View());
@@ -208,11 +210,12 @@ void EnterRows(const char* output, const std::string& section, int screenW, int 
             floor.push_back(bare);
             Send(overlay, WM_HOTKEY, 3);
         }
-        std::printf("Enter to %s %dx%d: %.1f ms; floor without the file's write %.1f ms; the write %.1f ms, "
-                    "flushed %.1f ms\n",
-                    output, size.w, size.h, Median(capture), Median(floor),
-                    plainWrite.empty() ? 0.0 : Median(plainWrite), flushedWrite.empty() ? 0.0 : Median(flushedWrite));
-        std::printf("row enter_%s_%d %.2f %.2f", output, size.h, Median(capture), Median(floor));
+        std::printf("Enter to %s %dx%d: %.1f ms; floor without a file's write %.1f ms", output, size.w, size.h,
+                    Median(capture), Median(floor));
+        if (!flushedWrite.empty()) {
+            std::printf("; the file's write %.1f ms, flushed %.1f ms", Median(plainWrite), Median(flushedWrite));
+        }
+        std::printf("\nrow enter_%s_%d %.2f %.2f", output, size.h, Median(capture), Median(floor));
         if (!flushedWrite.empty()) std::printf(" %.2f %.2f", Median(plainWrite), Median(flushedWrite));
         std::printf("\n");
     }
