@@ -17,9 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "overlay/HotKeys.h"
 #include "support/ProcessMemory.h"
 #include "win32/Clock.h"
 
+using kadrix::kHotKeyEnter;
+using kadrix::kHotKeyEsc;
+using kadrix::kHotKeyScreenshot;
 using kadrix::win::NowMs;
 
 namespace {
@@ -104,13 +108,13 @@ std::vector<HWND> Boxes(DWORD pid) {
 // One screenshot the way the overlay sees a user take it: the hot key, a
 // drag in client coordinates, Enter. Waits for the upload's box and closes it.
 bool CaptureAndUpload(HWND overlay, DWORD pid, int round) {
-    PostMessageW(overlay, WM_HOTKEY, 1, 0);
+    PostMessageW(overlay, WM_HOTKEY, kHotKeyScreenshot, 0);
     if (!WaitFor([&] { return IsWindowVisible(overlay) != FALSE; })) return false;
     const int x = 100 + round % 50, y = 100;
     PostMessageW(overlay, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
     PostMessageW(overlay, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x + 300, y + 200));
     PostMessageW(overlay, WM_LBUTTONUP, 0, MAKELPARAM(x + 300, y + 200));
-    PostMessageW(overlay, WM_HOTKEY, 2, 0);
+    PostMessageW(overlay, WM_HOTKEY, kHotKeyEnter, 0);
     if (!WaitFor([&] { return !IsWindowVisible(overlay); })) return false;
     std::vector<HWND> boxes;
     if (!WaitFor([&] { return !(boxes = Boxes(pid)).empty(); }, 3000)) return false;
@@ -165,11 +169,11 @@ int wmain(int argc, wchar_t** argv) {
     const int idleThreads = ThreadCount(pi.dwProcessId);
     for (int i = 0; i < captures; ++i) {
         SetCursorPos(300 + i, 300);
-        PostMessageW(overlay, WM_HOTKEY, 1, 0);
+        PostMessageW(overlay, WM_HOTKEY, kHotKeyScreenshot, 0);
         WaitFor([&] { return IsWindowVisible(overlay) != FALSE; });
         RedrawWindow(overlay, nullptr, nullptr, RDW_UPDATENOW);
         Sleep(20);
-        PostMessageW(overlay, WM_HOTKEY, 3, 0);
+        PostMessageW(overlay, WM_HOTKEY, kHotKeyEsc, 0);
         WaitFor([&] { return !IsWindowVisible(overlay); });
     }
     if (captures > 0) Sleep(500);

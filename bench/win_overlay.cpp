@@ -18,6 +18,7 @@
 #include "core/Utf.h"
 #include "image/Bmp.h"
 #include "image/Jpeg.h"
+#include "overlay/HotKeys.h"
 #include "shell/ProgramWindows.h"
 #include "support/TempFolder.h"
 #include "win32/Clock.h"
@@ -58,10 +59,10 @@ void Select(HWND overlay, int x0, int y0, int x1, int y1) {
 
 // Opens a capture with the cursor at (x, y), so the read-outs stand clear of it.
 void Open(HWND overlay, int x = 100, int y = 100) {
-    Send(overlay, WM_HOTKEY, 3);
+    Send(overlay, WM_HOTKEY, kadrix::kHotKeyEsc);
     Pump();
     SetCursorPos(x, y);
-    Send(overlay, WM_HOTKEY, 1);
+    Send(overlay, WM_HOTKEY, kadrix::kHotKeyScreenshot);
     UpdateWindow(overlay);
     Pump();
 }
@@ -187,7 +188,7 @@ void EnterRows(const char* output, const std::string& section, int screenW, int 
             // it is when Enter is pressed.
             if (std::string(output) == "clipboard") {
                 floor.push_back(BareGrabToClipboard(overlay, size.w, size.h));
-                Send(overlay, WM_HOTKEY, 3);
+                Send(overlay, WM_HOTKEY, kadrix::kHotKeyEsc);
                 continue;
             }
             // Like the clipboard's floor, it makes the bitmap it grabs into.
@@ -208,7 +209,7 @@ void EnterRows(const char* output, const std::string& section, int screenW, int 
             // With uploading on (the default settings) the clipboard is left alone.
             if (std::string(output) != "default") bare += BareHandOver(overlay, size.w, size.h);
             floor.push_back(bare);
-            Send(overlay, WM_HOTKEY, 3);
+            Send(overlay, WM_HOTKEY, kadrix::kHotKeyEsc);
         }
         std::printf("Enter to %s %dx%d: %.1f ms; floor without a file's write %.1f ms", output, size.w, size.h,
                     Median(capture), Median(floor));
@@ -290,12 +291,12 @@ int main() {
         {
             BareOverlay floor(screenW, screenH);
             for (int i = 0; i < 15; ++i) {
-                Send(overlay, WM_HOTKEY, 3);
+                Send(overlay, WM_HOTKEY, kadrix::kHotKeyEsc);
                 Pump();
                 SetCursorPos(screenW / 2 + i, screenH / 2);
                 const auto paints = background.Painted().Paints;
                 const double t0 = Now();
-                Send(overlay, WM_HOTKEY, 1);
+                Send(overlay, WM_HOTKEY, kadrix::kHotKeyScreenshot);
                 while (background.Painted().Paints == paints) {
                     MSG msg;
                     if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
@@ -303,7 +304,7 @@ int main() {
                 }
                 open.push_back(Now() - t0);
                 openFlush.push_back(WineFlush());
-                Send(overlay, WM_HOTKEY, 3);
+                Send(overlay, WM_HOTKEY, kadrix::kHotKeyEsc);
                 Pump();
 
                 bare.push_back(floor.FirstFrame());
@@ -324,7 +325,7 @@ int main() {
         std::vector<double> fade;
         for (int i = 0; i < 15; ++i) {
             const double t0 = Now();
-            Send(overlay, WM_TIMER, 2);
+            Send(overlay, WM_TIMER, TForm_Background::kTimerFormAppearance);
             fade.push_back(Now() - t0);
         }
         std::printf("fade step: median %.3f ms\n", Median(fade));
@@ -387,7 +388,7 @@ int main() {
             WineFlush();
             const auto before = background.Painted().Presents;
             const double t1 = Now();
-            Send(overlay, WM_TIMER, 1);
+            Send(overlay, WM_TIMER, TForm_Background::kTimerDrawing);
             MSG msg;
             while (PeekMessageW(&msg, overlay, WM_TIMER, WM_TIMER, PM_REMOVE)) DispatchMessageW(&msg);
             (background.Painted().Presents == before ? ticks : presents).push_back(Now() - t1);
@@ -401,7 +402,7 @@ int main() {
                     presents.empty() ? 0.0 : Median(presents));
         std::printf("row draw_tick %.3f\nrow draw_present %.3f\nrow draw_presents_per_s %.1f\n", Median(ticks),
                     presents.empty() ? 0.0 : Median(presents), drawPresents * 1000.0 / drawing);
-        Send(overlay, WM_HOTKEY, 3);
+        Send(overlay, WM_HOTKEY, kadrix::kHotKeyEsc);
     }
 
     // Enter, each output against its floor. The default settings save a JPEG

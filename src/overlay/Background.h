@@ -99,15 +99,17 @@ public:
     std::wstring CopyClipboardLastURL_Caption, CopyClipboardLastURL_Text;
     std::wstring CopyClipboardLastScreenshot_Caption, CopyClipboardLastScreenshot_Text;
 
+    // The overlay's timers; the tests and benchmarks send their ticks too.
+    static constexpr UINT_PTR kTimerDrawing = 1;         // Timer_Drawing
+    static constexpr UINT_PTR kTimerFormAppearance = 2;  // Timer_FormAppearance
+    static constexpr UINT_PTR kTimerFrame = 3;           // the next display frame
+
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
     class ReadoutMeasurer;
 
-    static constexpr UINT_PTR kTimerDrawing = 1;         // Timer_Drawing
-    static constexpr UINT_PTR kTimerFormAppearance = 2;  // Timer_FormAppearance
-    static constexpr UINT_PTR kTimerFrame = 3;           // the next display frame
     static constexpr UINT kPrepareCapture = WM_APP + 3;
 
     void FormCreate();

@@ -17,6 +17,7 @@
 #include "image/Png.h"
 #include "image/Scale32.h"
 #include "localisation/InterfaceTexts.h"
+#include "overlay/HotKeys.h"
 #include "shell/ProgramWindows.h"
 #include "support/TempFolder.h"
 #include "support/WindowTree.h"
@@ -30,6 +31,8 @@ using testsupport::Descendants;
 using testsupport::Text;
 
 using kadrix::InterfaceText;
+using kadrix::kHotKeyEsc;
+using kadrix::kHotKeyScreenshot;
 
 std::wstring SourceLanguages() { return std::wstring(L"Z:") + _CRT_WIDE(KADRIX_SOURCE_DIR) + L"\\Languages\\"; }
 
@@ -327,7 +330,7 @@ TEST(ApplyLanguage, EveryKeyOfTheTableReachesItsControl) {
     // The hint panel is made at the first capture, after the language was
     // applied: it shows the language's texts all the same.
     SetCursorPos(5, 5);
-    SendMessageW(forms.background.Handle(), WM_HOTKEY, 1, 0);
+    SendMessageW(forms.background.Handle(), WM_HOTKEY, kHotKeyScreenshot, 0);
     ASSERT_TRUE(forms.background.Visible());
     const InterfaceText hints[] = {T::Hint_AllocateArea, T::Hint_DrawInArea, T::Hint_EraseDrawn, T::Hint_SaveScreenshot,
                                    T::Hint_CancelMakeScreenshot};
@@ -335,7 +338,7 @@ TEST(ApplyLanguage, EveryKeyOfTheTableReachesItsControl) {
         const std::wstring marker = Marker(hints[i]);
         EXPECT_EQ(forms.background.HintPanel().Hint(i), u"\u2981 " + std::u16string(marker.begin(), marker.end()));
     }
-    SendMessageW(forms.background.Handle(), WM_HOTKEY, 3, 0);
+    SendMessageW(forms.background.Handle(), WM_HOTKEY, kHotKeyEsc, 0);
 
     // No built-in text is left anywhere, the picker's own entry aside.
     for (const std::wstring& t : shown) {

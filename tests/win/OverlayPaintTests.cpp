@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "localisation/IniFile.h"
+#include "overlay/HotKeys.h"
 #include "shell/ProgramWindows.h"
 #include "support/TempFolder.h"
 #include "win32/Clock.h"
@@ -78,7 +79,7 @@ TEST(OverlayPaint, TintGuideLinesFrameAndClearInside) {
     ProgramWindows windows(folder.Path());
     HWND overlay = windows.background.Handle();
     SetCursorPos(500, 400);
-    SendMessageW(overlay, WM_HOTKEY, 1, 0);
+    SendMessageW(overlay, WM_HOTKEY, kadrix::kHotKeyScreenshot, 0);
     ASSERT_TRUE(windows.background.Visible());
 
     Snapshot open = Paint(overlay);
@@ -105,7 +106,7 @@ TEST(OverlayPaint, TintGuideLinesFrameAndClearInside) {
     EXPECT_EQ(finished.At(450, 350), kGreen);
     EXPECT_EQ(finished.At(100, 600), tint) << "guide lines hidden once the selection is finished";
     EXPECT_EQ(finished.At(700, 700), tint);
-    SendMessageW(overlay, WM_HOTKEY, 3, 0);
+    SendMessageW(overlay, WM_HOTKEY, kadrix::kHotKeyEsc, 0);
     EXPECT_FALSE(windows.background.Visible());
 }
 
@@ -138,7 +139,7 @@ TEST(OverlayPaint, HintBulletsAndKeyNamesAreRedDotsAndWords) {
     windows.background.ApplyLanguage(language);
     windows.background.ApplyLanguage(language);
     SetCursorPos(5, 5);
-    SendMessageW(overlay, WM_HOTKEY, 1, 0);
+    SendMessageW(overlay, WM_HOTKEY, kadrix::kHotKeyScreenshot, 0);
     ASSERT_TRUE(windows.background.Visible());
     const Snapshot shot = PaintPanel(overlay);
     ASSERT_GT(shot.width, 0);
@@ -172,7 +173,7 @@ TEST(OverlayPaint, HintBulletsAndKeyNamesAreRedDotsAndWords) {
             EXPECT_GT(RedIn(shot, rest), 10) << "the key name is not red";
         }
     }
-    SendMessageW(overlay, WM_HOTKEY, 3, 0);
+    SendMessageW(overlay, WM_HOTKEY, kadrix::kHotKeyEsc, 0);
 }
 
 namespace {
@@ -189,7 +190,7 @@ TEST(OverlayPaint, AFastShiftDragJoinsEverySampledPointAndIsPresentedPerFrame) {
     ProgramWindows windows(folder.Path());
     HWND overlay = windows.background.Handle();
     SetCursorPos(100, 100);
-    SendMessageW(overlay, WM_HOTKEY, 1, 0);
+    SendMessageW(overlay, WM_HOTKEY, kadrix::kHotKeyScreenshot, 0);
     ASSERT_TRUE(windows.background.Visible());
     Mouse(overlay, WM_LBUTTONDOWN, 100, 100, MK_LBUTTON);
     Mouse(overlay, WM_MOUSEMOVE, 900, 700, MK_LBUTTON);
@@ -204,7 +205,7 @@ TEST(OverlayPaint, AFastShiftDragJoinsEverySampledPointAndIsPresentedPerFrame) {
     const double start = kadrix::win::NowMs();
     for (const POINT& p : samples) {
         SetCursorPos(p.x, p.y);
-        SendMessageW(overlay, WM_TIMER, 1, 0);
+        SendMessageW(overlay, WM_TIMER, TForm_Background::kTimerDrawing, 0);
     }
     const double elapsed = kadrix::win::NowMs() - start;
     const auto presents = windows.background.Painted().Presents - presentsBefore;
@@ -228,5 +229,5 @@ TEST(OverlayPaint, AFastShiftDragJoinsEverySampledPointAndIsPresentedPerFrame) {
         EXPECT_TRUE(RedAround(shot, (a.x + b.x) / 2, (a.y + b.y) / 2)) << "segment " << i << " to " << i + 1;
     }
     EXPECT_TRUE(RedAround(shot, last.x, last.y));
-    SendMessageW(overlay, WM_HOTKEY, 3, 0);  // Esc
+    SendMessageW(overlay, WM_HOTKEY, kadrix::kHotKeyEsc, 0);
 }

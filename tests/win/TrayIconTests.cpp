@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "overlay/HotKeys.h"
 #include "shell/ProgramWindows.h"
 #include "support/TempFolder.h"
 #include "win32/Files.h"
@@ -39,7 +40,7 @@ TEST(TrayIcon, ADoubleClickOpensOneCaptureForItsFirstClick) {
     TrayEvent(overlay, WM_LBUTTONDOWN);
     TrayEvent(overlay, WM_LBUTTONUP);
     ASSERT_TRUE(forms.background.Visible());
-    SendMessageW(overlay, WM_HOTKEY, 3, 0);  // Esc
+    SendMessageW(overlay, WM_HOTKEY, kadrix::kHotKeyEsc, 0);
     ASSERT_FALSE(forms.background.Visible());
     // The second click of a double click comes as a double-click message:
     // its release must not open the overlay again.

@@ -205,7 +205,6 @@ TEST(Overlay, AltF4GivesUpTheCaptureAndKeepsTheProgram) {
 }
 
 TEST(Overlay, TheBackBufferLivesOnlyWhileACaptureIsShown) {
-    constexpr UINT_PTR kFadeTimer = 2;  // the overlay's fade-in steps
     const testsupport::TempFolder folder;
     ProgramWindows forms(folder.Path());
     HWND hwnd = forms.background.Handle();
@@ -217,7 +216,7 @@ TEST(Overlay, TheBackBufferLivesOnlyWhileACaptureIsShown) {
         UpdateWindow(hwnd);
         EXPECT_FALSE(forms.background.HoldsBackBuffer());
         // Once the fade-in has begun, paints go through the back buffer.
-        SendMessageW(hwnd, WM_TIMER, kFadeTimer, 0);
+        SendMessageW(hwnd, WM_TIMER, TForm_Background::kTimerFormAppearance, 0);
         InvalidateRect(hwnd, nullptr, FALSE);
         UpdateWindow(hwnd);
         ASSERT_TRUE(forms.background.HoldsBackBuffer());
