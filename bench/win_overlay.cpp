@@ -43,6 +43,13 @@ double Median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// Handles messages, waiting for them, until done() holds.
+template <typename Done>
+void DispatchUntil(Done done) {
+    MSG msg;
+    while (!done() && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+}
+
 void Send(HWND hwnd, UINT msg, WPARAM w = 0, LPARAM l = 0) { SendMessageW(hwnd, msg, w, l); }
 
 void At(HWND hwnd, UINT msg, int x, int y, WPARAM keys = 0) {
@@ -243,11 +250,7 @@ public:
         SetLayeredWindowAttributes(hwnd_, RGB(0, 255, 0), 0, LWA_ALPHA | LWA_COLORKEY);
         ShowWindow(hwnd_, SW_SHOWNOACTIVATE);
         const unsigned before = paints_;
-        while (paints_ == before) {
-            MSG msg;
-            if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
-            DispatchMessageW(&msg);
-        }
+        DispatchUntil([&] { return paints_ != before; });
         return Now() - t0;
     }
     void Hide() { ShowWindow(hwnd_, SW_HIDE); }
@@ -297,11 +300,7 @@ int main() {
                 const auto paints = background.Painted().Paints;
                 const double t0 = Now();
                 Send(overlay, WM_HOTKEY, kadrix::kHotKeyScreenshot);
-                while (background.Painted().Paints == paints) {
-                    MSG msg;
-                    if (GetMessageW(&msg, nullptr, 0, 0) <= 0) break;
-                    DispatchMessageW(&msg);
-                }
+                DispatchUntil([&] { return background.Painted().Paints != paints; });
                 open.push_back(Now() - t0);
                 openFlush.push_back(WineFlush());
                 Send(overlay, WM_HOTKEY, kadrix::kHotKeyEsc);
