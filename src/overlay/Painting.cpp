@@ -26,6 +26,22 @@ void FramedRect(HDC dc, const Rect& r, COLORREF frame, COLORREF fill, int32_t pe
     }
 }
 
+unsigned long long RectPixels(const RECT& r) {
+    return static_cast<unsigned long long>(r.right - r.left) * static_cast<unsigned long long>(r.bottom - r.top);
+}
+
+unsigned long long RegionPixels(HRGN region) {
+    const DWORD size = GetRegionData(region, 0, nullptr);
+    if (size == 0) return 0;
+    std::vector<unsigned char> data(size);
+    auto* header = reinterpret_cast<RGNDATA*>(data.data());
+    if (!GetRegionData(region, size, header)) return 0;
+    const auto* rects = reinterpret_cast<const RECT*>(header->Buffer);
+    unsigned long long pixels = 0;
+    for (DWORD i = 0; i < header->rdh.nCount; ++i) pixels += RectPixels(rects[i]);
+    return pixels;
+}
+
 }  // namespace
 
 // ---- presenting -------------------------------------------------------------
@@ -195,20 +211,11 @@ void TForm_Background::PaintTo(HDC dc, const RECT& clip) {
 }
 
 void TForm_Background::OnPaint() {
-    // The update region may be a few thin strips far apart (two guide lines,
-    // a frame's edges): paint each of its rectangles on its own rather than
-    // their bounding box, which could be the whole monitor.
+    // Read before BeginPaint empties it. The update region may be a few thin
+    // strips far apart (two guide lines, a frame's edges), whose bounding box
+    // could be the whole monitor: only the strips are painted.
     Region update(CreateRectRgn(0, 0, 0, 0));
-    GetUpdateRgn(Handle(), update.Get(), FALSE);
-    std::vector<RECT> rects;
-    if (const DWORD size = GetRegionData(update.Get(), 0, nullptr)) {
-        std::vector<unsigned char> data(size);
-        auto* region = reinterpret_cast<RGNDATA*>(data.data());
-        if (GetRegionData(update.Get(), size, region)) {
-            const auto* first = reinterpret_cast<const RECT*>(region->Buffer);
-            rects.assign(first, first + region->rdh.nCount);
-        }
-    }
+    const bool strips = GetUpdateRgn(Handle(), update.Get(), FALSE) > NULLREGION;
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(Handle(), &ps);
     struct EndPaintScope {
@@ -216,29 +223,25 @@ void TForm_Background::OnPaint() {
         PAINTSTRUCT* ps;
         ~EndPaintScope() { EndPaint(hwnd, ps); }
     } endPaint{Handle(), &ps};
-    if (rects.empty()) rects.push_back(ps.rcPaint);
+    const RECT box = ps.rcPaint;
+    if (IsRectEmpty(&box)) return;
+    ++painted_.Paints;
+    painted_.Pixels += strips ? RegionPixels(update.Get()) : RectPixels(box);
     // While the overlay is fully transparent (the first frame of a capture,
     // painted before the fade-in starts) a half-painted frame cannot show:
-    // paint straight into the window. Otherwise through one back buffer the
-    // size of the overlay, made at the first paint that needs it and reused
-    // by every paint until the capture closes.
-    HDC target = dc;
-    if (opacity_ != 0) {
-        RECT client;
-        GetClientRect(Handle(), &client);
-        target = backBuffer_.Ensure(dc, client.right, client.bottom);
+    // paint straight into the window, whose DC BeginPaint clipped to the
+    // strips. Otherwise through one back buffer the size of the overlay,
+    // clipped to the same strips, made at the first paint that needs it and
+    // reused by every paint until the capture closes.
+    if (opacity_ == 0) {
+        PaintTo(dc, box);
+        return;
     }
-    for (const RECT& clip : rects) {
-        const int width = clip.right - clip.left;
-        const int height = clip.bottom - clip.top;
-        if (width <= 0 || height <= 0) continue;
-        ++painted_.Paints;
-        painted_.Pixels += static_cast<unsigned long long>(width) * height;
-        const int saved = SaveDC(target);
-        IntersectClipRect(target, clip.left, clip.top, clip.right, clip.bottom);
-        PaintTo(target, clip);
-        RestoreDC(target, saved);
-        if (target != dc) BitBlt(dc, clip.left, clip.top, width, height, target, clip.left, clip.top, SRCCOPY);
-    }
+    RECT client;
+    GetClientRect(Handle(), &client);
+    HDC buffer = backBuffer_.Ensure(dc, client.right, client.bottom);
+    SelectClipRgn(buffer, strips ? update.Get() : nullptr);
+    PaintTo(buffer, box);
+    SelectClipRgn(buffer, nullptr);
+    BitBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, buffer, box.left, box.top, SRCCOPY);
 }
-
