@@ -22,18 +22,6 @@ int32_t Scale(int32_t value, int dpi) {
     return static_cast<int32_t>((product >= 0 ? product + half : product - half) / kBaseDpi);
 }
 
-Rect Intersect(Rect a, Rect b) {
-    const int32_t left = std::max(a.Left, b.Left), top = std::max(a.Top, b.Top);
-    const int32_t right = std::min(a.Right(), b.Right()), bottom = std::min(a.Bottom(), b.Bottom());
-    if (right <= left || bottom <= top) return {};
-    return {left, top, right - left, bottom - top};
-}
-
-Rect Union(Rect a, Rect b) {
-    const int32_t left = std::min(a.Left, b.Left), top = std::min(a.Top, b.Top);
-    return {left, top, std::max(a.Right(), b.Right()) - left, std::max(a.Bottom(), b.Bottom()) - top};
-}
-
 // Up to four rectangles covering a minus b.
 template <typename Add>
 void Subtract(Rect a, Rect b, Add add) {

@@ -2,6 +2,7 @@
 // Geometry and state of the capture overlay, without a window. The overlay
 // window feeds it the cursor and the mouse and key state, paints the items as
 // they stand here and invalidates only the rectangles reported as changed.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +27,22 @@ struct Rect {
     bool Contains(Point p) const { return p.X >= Left && p.X < Right() && p.Y >= Top && p.Y < Bottom(); }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
+
+// Where a and b overlap; empty when they do not.
+inline Rect Intersect(Rect a, Rect b) {
+    const int32_t left = std::max(a.Left, b.Left), top = std::max(a.Top, b.Top);
+    const int32_t right = std::min(a.Right(), b.Right()), bottom = std::min(a.Bottom(), b.Bottom());
+    if (right <= left || bottom <= top) return {};
+    return {left, top, right - left, bottom - top};
+}
+
+// The smallest rectangle holding a and b; an empty one adds nothing.
+inline Rect Union(Rect a, Rect b) {
+    if (a.Empty()) return b;
+    if (b.Empty()) return a;
+    const int32_t left = std::min(a.Left, b.Left), top = std::min(a.Top, b.Top);
+    return {left, top, std::max(a.Right(), b.Right()) - left, std::max(a.Bottom(), b.Bottom()) - top};
+}
 
 enum TStateRegion : uint8_t { srNone = 0, srStarted = 1, srFinished = 2 };
 
