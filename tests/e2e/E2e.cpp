@@ -463,6 +463,15 @@ void Drag(HWND overlay, int x0, int y0, int x1, int y1, int steps) {
     Require(WaitFor([&] { return !HoldsMouse(overlay); }), "the overlay did not take the release");
 }
 
+void SelectAndEnter(HWND overlay, int shift) {
+    MoveMouse(700, 700 + shift);
+    Require(PressCtrlPUntilShown(overlay), "Ctrl+P opened no capture");
+    Drag(overlay, 250, 250 + shift, 450, 400 + shift);
+    Require(WaitFor([] { return HotKeyTaken(0, VK_RETURN); }), "the selection did not finish");
+    Press(VK_RETURN);
+    Require(WaitFor([&] { return !IsWindowVisible(overlay); }), "Enter did not close the overlay");
+}
+
 void PenTo(HWND overlay, int x, int y) {
     MoveMouse(x, y);
     KeyDown(VK_CONTROL);

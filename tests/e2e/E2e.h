@@ -127,6 +127,10 @@ void MoveMouseUntil(int x, int y, const std::function<bool()>& seen, const std::
 // holds the mouse, each step until the frame reaches the cursor, the release
 // until the overlay lets the mouse go.
 void Drag(HWND overlay, int x0, int y0, int x1, int y1, int steps = 8);
+// A whole capture with the mouse at (700, 700 + shift): Ctrl+P, a selection
+// from (250, 250 + shift) to (450, 400 + shift), Enter; returns once the
+// overlay has closed (throws when a step is not seen).
+void SelectAndEnter(HWND overlay, int shift = 0);
 // Before a stroke starts at (x, y) on a finished selection: the drawing timer
 // reads the cursor on its own clock, so a stroke begun right after a move
 // could start from where the cursor was before. Holding Ctrl there until the

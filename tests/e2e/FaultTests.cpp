@@ -96,15 +96,7 @@ struct Trial {
         return text;
     }
 
-    void Capture(int shift = 0) {
-        HWND overlay = k.MainWindow();
-        MoveMouse(700, 700 + shift);
-        Require(PressCtrlPUntilShown(overlay), "Ctrl+P opened no capture");
-        Drag(overlay, 250, 250 + shift, 450, 400 + shift);
-        Require(WaitFor([] { return HotKeyTaken(0, VK_RETURN); }), "the selection did not finish");
-        Press(VK_RETURN);
-        Require(WaitFor([&] { return !IsWindowVisible(overlay); }), "Enter did not close the overlay");
-    }
+    void Capture(int shift = 0) { SelectAndEnter(k.MainWindow(), shift); }
 
     void Open() {
         HWND overlay = k.MainWindow();

@@ -37,16 +37,7 @@ struct UploadFixture : testing::Test {
         K().StartAndWaitReady();
     }
 
-    // A selection and Enter; returns once the overlay has closed.
-    void Capture(int shift = 0) {
-        HWND overlay = K().MainWindow();
-        MoveMouse(700, 700 + shift);
-        ASSERT_TRUE(PressCtrlPUntilShown(overlay));
-        Drag(overlay, 250, 250 + shift, 450, 400 + shift);
-        ASSERT_TRUE(WaitFor([] { return HotKeyTaken(0, VK_RETURN); })) << "the selection did not finish";
-        Press(VK_RETURN);
-        ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(overlay); }));
-    }
+    void Capture(int shift = 0) { SelectAndEnter(K().MainWindow(), shift); }
 
     std::vector<MessageBoxInfo> WaitForBoxes(size_t count) {
         std::vector<MessageBoxInfo> boxes;
