@@ -404,6 +404,11 @@ void TForm_Background::ApplyLanguage(const IniFile& language) {
     CopyClipboardLastURL_Text = W(ReadMessageText(language, InterfaceText::CopyClipboardLastURL_Text));
     CopyClipboardLastScreenshot_Caption = text(InterfaceText::CopyClipboardLastScreenshot_Caption);
     CopyClipboardLastScreenshot_Text = W(ReadMessageText(language, InterfaceText::CopyClipboardLastScreenshot_Text));
+
+    uploadTexts_ = {text(InterfaceText::UploadScreenshotOnServer_Caption),
+                    W(ReadMessageText(language, InterfaceText::UploadScreenshotOnServer_ErrorUpload)),
+                    text(InterfaceText::UploadScreenshotOnServer_SuccessfulUpload),
+                    W(ReadMessageText(language, InterfaceText::UploadScreenshotOnServer_NoHost))};
 }
 
 // ---- tray icon and menu -----------------------------------------------------

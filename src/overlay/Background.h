@@ -190,5 +190,7 @@ private:
 
     // Shared with the upload workers, which may outlive this window.
     const std::shared_ptr<LastAddress> LastURLAdress = std::make_shared<LastAddress>();
+    // The boxes' texts in the language applied last, for each upload started.
+    UploadTexts uploadTexts_;
     std::wstring PathLastImage;
 };

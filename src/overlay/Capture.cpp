@@ -12,7 +12,6 @@
 #include "overlay/Background.h"
 #include "overlay/CapturePlan.h"
 #include "overlay/OverlayPaint.h"
-#include "localisation/InterfaceTexts.h"
 #include "win32/ErrorHandler.h"
 #include "win32/Clipboard.h"
 #include "win32/Dib.h"
@@ -122,13 +121,8 @@ void TForm_Background::StartUpload(const std::string& jpeg) {
     UploadJob job;
     job.lastAddress = LastURLAdress;
     job.clipboardWriter = Handle();
-    // The texts are read here, once: a language change later does not touch this upload.
-    IniFile language;
-    Guarded([&] { language = settings_.GetLanguage(); });
-    job.texts.Caption = W(ReadText(language, InterfaceText::UploadScreenshotOnServer_Caption));
-    job.texts.ErrorUpload = W(ReadMessageText(language, InterfaceText::UploadScreenshotOnServer_ErrorUpload));
-    job.texts.SuccessfulUpload = W(ReadText(language, InterfaceText::UploadScreenshotOnServer_SuccessfulUpload));
-    job.texts.NoHost = W(ReadMessageText(language, InterfaceText::UploadScreenshotOnServer_NoHost));
+    // A copy: a language change later does not touch this upload.
+    job.texts = uploadTexts_;
     // Read at each upload, so a host set while the program runs counts at once.
     try {
         job.host = settings_.GetUploadHost();

@@ -32,7 +32,7 @@ private:
     std::wstring address_;
 };
 
-// The texts of one upload's message boxes, read from the language file when
+// The texts of one upload's message boxes, in the language applied when
 // the worker is made; a language change later does not change them.
 struct UploadTexts {
     std::wstring Caption;

@@ -99,6 +99,16 @@ TEST(LanguageSwitch, ThePickerChangesEveryWindowAtOnceAndTheFileOnClose) {
     EXPECT_EQ(WaitForSingleObject(second.hProcess, 10000), WAIT_OBJECT_0);
     CloseHandle(second.hProcess);
     CloseHandle(second.hThread);
+
+    // An upload started now explains itself in the new language too; with
+    // no upload service set, its box says so.
+    SelectAndEnter(k.MainWindow());
+    ASSERT_TRUE(WaitFor([&] { return !(boxes = MessageBoxes(k.Pid())).empty(); }, 20s)) << "no upload box";
+    EXPECT_EQ(boxes[0].title, L"Screenshot upload");
+    EXPECT_EQ(boxes[0].text.rfind(L"The screenshot could not be uploaded", 0), 0u) << Narrow(boxes[0].text);
+    EXPECT_NE(boxes[0].text.find(L"No upload service is set"), std::wstring::npos) << Narrow(boxes[0].text);
+    PostMessageW(boxes[0].hwnd, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitFor([&] { return MessageBoxes(k.Pid()).empty(); }));
 }
 
 TEST(LanguageSwitch, ADamagedFlagLeavesItsLanguageListedAndTheHotKeyWorking) {
