@@ -466,6 +466,10 @@ void Drag(HWND overlay, int x0, int y0, int x1, int y1, int steps) {
 void SelectAndEnter(HWND overlay, int shift) {
     MoveMouse(700, 700 + shift);
     Require(PressCtrlPUntilShown(overlay), "Ctrl+P opened no capture");
+    // Shown is not yet painted: once the guide line runs along the cursor,
+    // the drag can see when the overlay has the cursor at its start point,
+    // and the press cannot land where the cursor was before.
+    Require(WaitFor([&] { return GuideLineAlong(overlay, 700 + shift); }), "the guide lines did not show");
     Drag(overlay, 250, 250 + shift, 450, 400 + shift);
     Require(WaitFor([] { return HotKeyTaken(0, VK_RETURN); }), "the selection did not finish");
     Press(VK_RETURN);
